@@ -1,0 +1,4 @@
+#include "host/module_state.h"
+
+void* moduleHandle = nullptr;
+bool creationFailed = false;
