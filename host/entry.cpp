@@ -39,9 +39,12 @@ QUILLO_EXPORT AEffect* quilloEntry(audioMasterCallback callback) { return create
 QUILLO_EXPORT AEffect* VSTPluginMain(audioMasterCallback callback) { return createEffect(callback); }
 
 // Older hosts look the entry up as `main`; C++ reserves that name for the
-// program's own entry, so the symbol gets it through its assembler name.
+// program's own entry, so the symbol gets it through its assembler name. A
+// program that hosts the effect in process has a main of its own.
+#if !defined(QUILLO_IN_PROCESS_ENTRY)
 QUILLO_EXPORT AEffect* quilloLegacyEntry(audioMasterCallback callback) __asm__("main");
 AEffect* quilloLegacyEntry(audioMasterCallback callback) { return createEffect(callback); }
+#endif
 #else
 int __stdcall DllMain(void* instance, unsigned long reason, void* reserved);
 int __stdcall DllMain(void* instance, unsigned long, void*) {

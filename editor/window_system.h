@@ -1,0 +1,49 @@
+// The seam between the editor and a windowing system. The editor's open and
+// close logic runs against these interfaces; the Windows layer implements them,
+// and where there is none the editor offers no window.
+#pragma once
+
+#include <cstdint>
+
+#include "editor/blit_target.h"
+
+// What an open window delivers to the editor it shows.
+class WindowClient {
+public:
+    virtual ~WindowClient() = default;
+    // The window was uncovered or is about to be painted: a full face is due.
+    virtual void requestFullFace() = 0;
+    // The window's own timer fired; the window draws through target.
+    virtual void onTimerTick(BlitTarget& target) = 0;
+    // Positions arrive packed: low word x, high word y, each signed 16-bit.
+    virtual void onMouseMove(uint32_t position) = 0;
+    virtual void onLeftButtonDown(uint32_t position) = 0;
+    virtual void onRightButtonDown(uint32_t position) = 0;
+    virtual void onButtonUp() = 0;
+};
+
+// One open editor window with its drawing contexts and timer.
+class EditorWindow : public BlitTarget {
+public:
+    // Starts the timer and readies the off-screen bitmap for drawing.
+    virtual void start() = 0;
+};
+
+// The process-wide side: window class, skin bitmaps, window creation.
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+    virtual void registerWindowClass() = 0;
+    virtual void unregisterWindowClass() = 0;
+    // Creates the child window of parent with its drawing contexts and the
+    // off-screen bitmap; null when the window cannot be created.
+    virtual EditorWindow* createWindow(void* parent, WindowClient& client) = 0;
+    // Loads the shared skin, compatible with the first open window.
+    virtual void loadSkin(EditorWindow& first) = 0;
+    virtual void releaseSkin() = 0;
+    // Stops the timer, destroys the window and frees its drawing contexts.
+    virtual void destroyWindow(EditorWindow* window) = 0;
+};
+
+// The window system of this build, or null where the editor has no window.
+WindowSystem* editorWindowSystem();
