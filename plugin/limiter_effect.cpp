@@ -63,9 +63,11 @@ void copyField(char* destination, const char* fields, int32_t index, int32_t len
     destination[length] = '\0';
 }
 
+// At most length characters and always a terminating zero.
 void copyBounded(char* destination, const char* source, int32_t length) {
-    std::strncpy(destination, source, length);
-    destination[length] = '\0';
+    int32_t i = 0;
+    for (; i < length && source[i] != '\0'; ++i) destination[i] = source[i];
+    destination[i] = '\0';
 }
 
 const char* choiceText(int32_t choice, const char* const* texts, int32_t count) {

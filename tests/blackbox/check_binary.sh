@@ -8,7 +8,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 if [ "$kind" = dll ]; then
     dump=$(i686-w64-mingw32-objdump -p "$file")
     grep -q 'file format pei-i386' <<<"$dump" || fail "not a PE32 i386 image"
-    exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^\s*\[/{print $NF} t&&/^$/{t=0}' <<<"$dump")
+    exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^[ \t]*\[/{print $NF} t&&/^$/{t=0}' <<<"$dump")
     [ "$exports" = main ] || fail "exports are '$exports', expected only main"
     imports=$(awk '/DLL Name:/{print tolower($3)}' <<<"$dump" | sort -u)
     allowed='^(kernel32|user32|gdi32|msvcrt|advapi32|ntdll)\.dll$|^api-ms-win-'

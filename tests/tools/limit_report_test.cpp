@@ -1,0 +1,89 @@
+// The SVG report parses as XML and carries, per channel, the input and output
+// peak envelopes, the gain-reduction trace and the ceiling, with the output
+// never drawn above the ceiling.
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "tool_fixture.h"
+#include "tools/limit/measurements.h"
+
+namespace tool_test {
+namespace {
+
+constexpr int64_t kFrames = 30000;
+constexpr double kHotPeak = 3.0;
+
+// Parses the report and checks its traces; exits non-zero with a message when
+// something is missing or out of place.
+constexpr char kCheckScript[] = R"(
+import sys, xml.dom.minidom as minidom
+report, columns, names, limited = sys.argv[1], int(sys.argv[2]), sys.argv[3].split(','), sys.argv[4]
+document = minidom.parse(report)
+assert document.documentElement.tagName == 'svg', 'root is not svg'
+shapes = {}
+for tag in ('polygon', 'polyline', 'line'):
+    for element in document.getElementsByTagName(tag):
+        if element.getAttribute('id'):
+            shapes[element.getAttribute('id')] = element
+def trace(name):
+    points = [tuple(map(float, p.split(','))) for p in shapes[name].getAttribute('points').split()]
+    assert len(points) >= columns, '%s has %d points' % (name, len(points))
+    return [y for x, y in points[:columns]]
+for name, on in zip(names, limited):
+    ceiling = float(shapes['ceiling-' + name].getAttribute('y1'))
+    upper, lower = trace('input-peak-' + name), trace('output-peak-' + name)
+    assert min(lower) >= ceiling - 0.05, 'output above the ceiling in ' + name
+    assert min(upper) < ceiling, 'input never above the ceiling in ' + name
+    if on == '1':
+        reduction = trace('gain-reduction-' + name)
+        assert max(reduction) > min(reduction), 'flat gain reduction in ' + name
+    else:
+        assert 'gain-reduction-' + name not in shapes, 'trace for a channel not limited'
+)";
+
+class ToolReport : public ToolTest {
+protected:
+    void expectReport(const std::string& report, int64_t frames, const std::string& names,
+                      const std::string& limited) {
+        std::ofstream(path("check.py")) << kCheckScript;
+        const int64_t columns = std::min(frames, limit_tool::kReportColumns);
+        const std::string command = "python3 '" + path("check.py") + "' '" + report + "' " +
+                                    std::to_string(columns) + " " + names + " " + limited;
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    }
+};
+
+TEST_F(ToolReport, StereoReportHoldsEveryTrace) {
+    Audio input;
+    input.samples = testSignal(kStereo, kFrames, kRate44k, kHotPeak);
+    writeAudio(path("in.wav"), input);
+    RunResult run = runTool({"--quiet", "--report", path("r.svg"), path("in.wav"), path("o.wav")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    expectReport(path("r.svg"), kFrames, "left,right", "11");
+    run = runTool({"--quiet", "--channels", "left", "--report", path("r.svg"), path("in.wav"),
+                   path("o.wav")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    expectReport(path("r.svg"), kFrames, "left,right", "10");
+    const std::string svg = readBytes(path("r.svg"));
+    EXPECT_NE(svg.find("time (s)"), std::string::npos);
+    EXPECT_NE(svg.find("level (dBFS)"), std::string::npos);
+}
+
+// Names with markup characters and bytes that are not UTF-8 still give a
+// well-formed document.
+TEST_F(ToolReport, OddFileNamesKeepTheReportWellFormed) {
+    Audio input;
+    input.channels = kMono;
+    input.samples = testSignal(kMono, kFrames, kRate44k, kHotPeak);
+    const std::string name = "a&b <c> \"d\" 'e' \xE9\xFF.wav";
+    writeAudio(path(name), input);
+    const RunResult run =
+        runTool({"--quiet", "--report", path("r&<\xE9>.svg"), path(name), path("o&.wav")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    expectReport(path("r&<\xE9>.svg"), kFrames, "mono", "1");
+}
+
+}  // namespace
+}  // namespace tool_test

@@ -1,0 +1,133 @@
+#include "tool_fixture.h"
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tool_test {
+
+namespace {
+
+constexpr char kOutLog[] = ".run-stdout";
+constexpr char kErrLog[] = ".run-stderr";
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kBaseHz = 441.0;
+constexpr double kNoiseShare = 0.1;
+constexpr uint32_t kNoiseSeed = 12345u;
+constexpr uint32_t kLcgMultiplier = 1664525u;
+constexpr uint32_t kLcgIncrement = 1013904223u;
+constexpr double kLcgScale = 2.0 / 4294967296.0;
+
+std::string shellQuoted(const std::string& text) {
+    std::string quotedText = "'";
+    for (const char c : text) quotedText += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quotedText + "'";
+}
+
+}  // namespace
+
+int64_t Audio::frames() const {
+    const std::size_t count = std::max(samples.size(), pcm.size());
+    return static_cast<int64_t>(count) / channels;
+}
+
+void ToolTest::SetUp() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillo-limit-test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    directory = pattern;
+}
+
+void ToolTest::TearDown() { std::filesystem::remove_all(directory); }
+
+RunResult ToolTest::runTool(const std::vector<std::string>& arguments) const {
+    std::string command = shellQuoted(QUILLO_LIMIT_TOOL);
+    for (const std::string& argument : arguments) command += " " + shellQuoted(argument);
+    command += " >" + shellQuoted(path(kOutLog)) + " 2>" + shellQuoted(path(kErrLog)) + " </dev/null";
+    const int raw = std::system(command.c_str());
+    RunResult result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = readBytes(path(kOutLog));
+    result.err = readBytes(path(kErrLog));
+    std::filesystem::remove(path(kOutLog));
+    std::filesystem::remove(path(kErrLog));
+    return result;
+}
+
+std::vector<std::string> ToolTest::listing() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        const std::string name = entry.path().filename().string();
+        if (name != kOutLog && name != kErrLog) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void writeAudio(const std::string& path, const Audio& audio) {
+    SF_INFO info{};
+    info.format = audio.format;
+    info.channels = audio.channels;
+    info.samplerate = audio.rate;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    if (audio.pcm.empty()) {
+        sf_writef_float(file, audio.samples.data(), audio.frames());
+    } else {
+        sf_writef_int(file, audio.pcm.data(), audio.frames());
+    }
+    sf_close(file);
+}
+
+Audio readAudio(const std::string& path) {
+    Audio audio;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) {
+        ADD_FAILURE() << "cannot read " << path;
+        return audio;
+    }
+    audio.format = info.format;
+    audio.rate = info.samplerate;
+    audio.channels = info.channels;
+    const std::size_t count = static_cast<std::size_t>(info.frames * info.channels);
+    const int32_t subtype = info.format & SF_FORMAT_SUBMASK;
+    if (subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE) {
+        audio.samples.resize(count);
+        sf_readf_float(file, audio.samples.data(), info.frames);
+    } else {
+        audio.pcm.resize(count);
+        sf_readf_int(file, audio.pcm.data(), info.frames);
+    }
+    sf_close(file);
+    return audio;
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream stream(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << stream.rdbuf();
+    return bytes.str();
+}
+
+std::vector<float> testSignal(int32_t channels, int64_t frames, int32_t rate, double peak) {
+    std::vector<float> samples(static_cast<std::size_t>(frames * channels));
+    uint32_t noise = kNoiseSeed;
+    for (int64_t frame = 0; frame < frames; ++frame) {
+        for (int32_t channel = 0; channel < channels; ++channel) {
+            noise = noise * kLcgMultiplier + kLcgIncrement;
+            const double hz = kBaseHz * (channel + 1);
+            const double tone = std::sin(kTwoPi * hz * frame / rate);
+            const double grain = noise * kLcgScale - 1;
+            samples[frame * channels + channel] =
+                static_cast<float>(peak * ((1 - kNoiseShare) * tone + kNoiseShare * grain));
+        }
+    }
+    return samples;
+}
+
+}  // namespace tool_test

@@ -1,0 +1,108 @@
+#include "tools/limit/console.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/limit/measurements.h"
+#include "tools/limit/parameter_values.h"
+
+namespace limit_tool {
+
+namespace {
+
+constexpr int kBarWidth = 30;
+constexpr std::chrono::milliseconds kRedrawInterval{100};
+constexpr char kClearLine[] = "\r\033[K";
+
+}  // namespace
+
+ProgressBar::ProgressBar(bool enabled, int64_t totalFrames, int32_t sampleRate, std::FILE* stream)
+    : shown(enabled && totalFrames > 0),
+      total(totalFrames),
+      rate(sampleRate),
+      terminal(stream),
+      started(std::chrono::steady_clock::now()),
+      lastDrawn(started) {}
+
+void ProgressBar::update(int64_t framesDone) {
+    if (!shown) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (drawn && now - lastDrawn < kRedrawInterval) return;
+    lastDrawn = now;
+    draw(framesDone);
+}
+
+void ProgressBar::draw(int64_t framesDone) {
+    const double share = std::min(1.0, static_cast<double>(framesDone) / total);
+    const int filled = static_cast<int>(share * kBarWidth);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+    const double speed = elapsed.count() > 0.0 ? framesDone / rate / elapsed.count() : 0.0;
+    const std::string bar = std::string(filled, '#') + std::string(kBarWidth - filled, '.');
+    std::fprintf(terminal, "%s[%s] %3.0f%%  %.1fx real time", kClearLine, bar.c_str(),
+                 share * kPercent, speed);
+    std::fflush(terminal);
+    drawn = true;
+}
+
+void ProgressBar::finish() {
+    if (!drawn) return;
+    std::fputs(kClearLine, terminal);
+    std::fflush(terminal);
+}
+
+namespace {
+
+constexpr std::size_t kLineLength = 256;
+
+std::string line(const char* format, ...) {
+    std::vector<char> text(kLineLength);
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text.data(), text.size(), format, arguments);
+    va_end(arguments);
+    return std::string(text.data()) + "\n";
+}
+
+// Signed decibels with the unit, or "-inf" for silence.
+std::string level(double decibels, const char* unit) {
+    if (!std::isfinite(decibels)) return std::string("-inf ") + unit;
+    char text[kLineLength];
+    std::snprintf(text, sizeof(text), "%+.2f %s", decibels, unit);
+    return text;
+}
+
+}  // namespace
+
+std::string formatSummary(const Options& options, const JobSummary& summary) {
+    const AudioFormat& input = summary.input;
+    const double seconds = static_cast<double>(input.frames) / input.sampleRate;
+    std::string text;
+    text += line("%s -> %s", options.input.c_str(), options.output.c_str());
+    text += line("  %s, %d Hz, %s, %.3f s", describeFormat(summary.outputFormat).c_str(),
+                 input.sampleRate, input.channels == 1 ? "mono" : "stereo", seconds);
+    text += line("  %s", describeSettings(options).c_str());
+    text += line("  look-ahead %d frames, %s; %lld frames written", summary.latency,
+                 options.keepLatency ? "kept at the start" : "compensated",
+                 static_cast<long long>(summary.framesWritten));
+    text += line("                 %-16s %s", "input", "output");
+    text += line("  sample peak    %-16s %s", level(toDecibels(summary.inputPeak), "dBFS").c_str(),
+                 level(toDecibels(summary.outputPeak), "dBFS").c_str());
+    text += line("  true peak      %-16s %s",
+                 level(toDecibels(summary.inputTruePeak), "dBTP").c_str(),
+                 level(toDecibels(summary.outputTruePeak), "dBTP").c_str());
+    text += line("  loudness       %-16s %s", level(summary.inputLoudness, "LUFS").c_str(),
+                 level(summary.outputLoudness, "LUFS").c_str());
+    text += line("  gain reduction deepest %s, under reduction %.1f %% of the time",
+                 level(summary.deepestReductionDb, "dB").c_str(), summary.shareReduced * kPercent);
+    const double speed =
+        summary.processingSeconds > 0.0 ? seconds / summary.processingSeconds : 0.0;
+    text += line("  processed in %.2f s (%.0fx real time)", summary.processingSeconds, speed);
+    if (!options.report.empty()) text += line("  report: %s", options.report.c_str());
+    return text;
+}
+
+}  // namespace limit_tool

@@ -1,0 +1,102 @@
+// What the tool measures on both sides of the limiter: sample peak, true peak
+// and integrated loudness (the last two with libebur128), the gain reduction as
+// heard, and the traces over time that the report draws.
+#pragma once
+
+#include <ebur128.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace limit_tool {
+
+class LevelMeter {
+public:
+    LevelMeter(int32_t channels, int32_t sampleRate);
+    ~LevelMeter();
+    LevelMeter(const LevelMeter&) = delete;
+    LevelMeter& operator=(const LevelMeter&) = delete;
+
+    void add(const float* interleaved, int64_t frames);
+    // Linear magnitudes over all channels; 0 for silence.
+    double samplePeak() const { return peak; }
+    double truePeak() const;
+    // LUFS; minus infinity when the stream is silent or too short to gate.
+    double loudness() const;
+
+private:
+    ebur128_state* state = nullptr;
+    int32_t channelCount;
+    double peak = 0.0;
+};
+
+// Decibels of a linear magnitude; minus infinity for 0.
+double toDecibels(double linear);
+double fromDecibels(double decibels);
+
+// Gain reduction as heard: the ratio of each output sample to its input sample
+// times the input gain, both aligned in time. The limiter's gains are smooth, so
+// the ratio at any sample loud enough to measure is the gain it applied there;
+// across near-silent samples the last measured gain is held for a short while.
+class GainReductionTracker {
+public:
+    // `limited` names the channels the limiter writes; the others are skipped.
+    GainReductionTracker(const std::vector<bool>& limited, float inputGain, int32_t sampleRate);
+
+    // Measures aligned interleaved frames; writes each frame's gain per channel
+    // (1 for no reduction) into `gains`, interleaved like the audio.
+    void add(const float* input, const float* output, int64_t frames, float* gains);
+
+    // Lowest gain seen over all limited channels, in dB (0 when none).
+    double deepestDb() const;
+    // Share of frames, 0 to 1, in which a limited channel was reduced by more
+    // than the tracker counts as limiting.
+    double shareUnderReduction() const;
+
+private:
+    std::vector<bool> limitedChannels;
+    float gain;
+    int64_t holdFrames;
+    float reducedBelow;
+    std::vector<float> heldGain;
+    std::vector<int64_t> framesSinceMeasured;
+    float lowestGain = 1.0f;
+    int64_t framesSeen = 0;
+    int64_t framesReduced = 0;
+};
+
+// Per-channel traces over time for the report: the peak of the input (after the
+// input gain) and of the output, and the lowest gain, in a fixed number of
+// columns spread over the whole file.
+constexpr int64_t kReportColumns = 1200;
+
+struct ChannelTrace {
+    std::string name;
+    bool limited = true;
+    std::vector<float> inputPeak;   // linear, after the input gain
+    std::vector<float> outputPeak;  // linear
+    std::vector<float> lowestGain;  // linear, 1 for no reduction
+};
+
+class EnvelopeCollector {
+public:
+    EnvelopeCollector(const std::vector<std::string>& names, const std::vector<bool>& limited,
+                      int64_t expectedFrames, float inputGain);
+
+    // Interleaved frames starting at file frame `first`.
+    void addInput(int64_t first, const float* input, int64_t frames);
+    void addOutput(int64_t first, const float* output, const float* gains, int64_t frames);
+
+    const std::vector<ChannelTrace>& traces() const { return channelTraces; }
+
+private:
+    std::size_t columnOf(int64_t frame) const;
+
+    std::vector<ChannelTrace> channelTraces;
+    int64_t totalFrames;
+    int64_t columns;
+    float gain;
+};
+
+}  // namespace limit_tool
