@@ -2,7 +2,6 @@
 // the host, and once that has happened the library refuses every later one.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <new>
 
 #include "editor/limiter_editor.h"
@@ -19,14 +18,24 @@ bool failArrays = false;
 
 }  // namespace
 
+// The non-throwing forms the plug-in uses, failing on demand; otherwise they
+// take memory from the ordinary forms, so the matching deletes stay valid.
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     if (failingSize != 0 && size == failingSize) return nullptr;
-    return std::malloc(size);
+    try {
+        return ::operator new(size);
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     if (failArrays) return nullptr;
-    return std::malloc(size);
+    try {
+        return ::operator new[](size);
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 namespace {
