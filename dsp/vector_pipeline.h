@@ -1,0 +1,84 @@
+// The vector path's pipeline (see vector_pipeline.inc), compiled twice from the
+// same source: once for SSE2 (every x86 target of the project) and once with the
+// AVX encoding of the same 128-bit operations, chosen at run time. Both give the
+// same bits: the same IEEE single-precision operations in the same order.
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cstdint>
+
+#include "dsp/gain_stages.h"
+
+namespace quillo {
+
+// Longest stretch of frame pairs one pipeline run takes (longer stretches run
+// as several).
+constexpr int32_t kPipelinePairs = 256;
+constexpr int32_t kPipelineDepth = 5;  // the output stage runs this many pairs behind the follower
+
+// Room of a history laid out in a line for one run: the W entries before the
+// run, then one entry per frame of the run.
+constexpr int32_t kLinearHistory = 512 + 2 * kPipelinePairs;
+
+// Values handed from stage to stage, one entry per frame pair ([L R L' R']),
+// and the three running-sum histories laid out in a line: the value that
+// leaves the sum at the run's frame i is entry i, the value that enters it is
+// written to entry i + W.
+struct alignas(16) PipelineScratch {
+    float softLine[kLinearHistory][2];
+    float softLinkLine[kLinearHistory][2];
+    float brickLinkLine[kLinearHistory][2];
+    float softSum[kPipelinePairs][4];      // running soft sums after each frame of a pair
+    float softGain[kPipelinePairs][4];     // soft gain (raised to 1e-6 when linked)
+    float softFactor[kPipelinePairs][4];   // soft link factors
+    float need[kPipelinePairs][4];         // brickwall need per frame
+    float smoothed[kPipelinePairs][4];     // smoother output (raised to 1e-6 when linked)
+    float brickFactor[kPipelinePairs][4];  // brickwall link factors
+};
+
+struct LinkLanes {
+    __m128 sum;
+    float* line;  // the history laid out in a line (see PipelineScratch)
+};
+
+// Everything one run needs: the block's constants, this stretch's ring
+// pointers (positions do not wrap within a stretch) and the state carried from
+// frame to frame, which the run updates.
+struct PipelineState {
+    // Block constants (each value in every lane).
+    __m128 attack, fixedRel, k, kc, kcTail, release, releaseFloor;
+    __m128 windowLength, rampLength, computeMask;
+    __m128 windowReciprocal;  // 1 / windowLength, used only when that is exact
+    bool windowPowerOfTwo;
+    float segmentLength;
+    int32_t W, S, L;
+    bool iq, link;
+
+    // This stretch: frames 0 .. 2 * pairs - 1.
+    int32_t pairs;
+    int32_t D0;                 // delayed write position of frame 0
+    const float* in;            // inputRing at frame 0
+    float* delayedWrite;        // delayedSignal at D0
+    const float* delayedRead;   // delayedSignal at frame 0
+    float* brickHere;           // brickGain at frame 0
+    const float* brickAhead;    // brickGain at frame 0 + R
+    float* brickRing;           // brickGain at position 0 (ramps)
+    float* out;                 // the results of frame 0, [f][2]
+    PipelineScratch* scratch;
+
+    // Carried state.
+    __m128 s, softSum;
+    float* softLine;
+    LinkLanes softLink, brickLink;
+    __m128 run;
+    int32_t counter;
+    SegmentState* segment;
+    __m128 env, target, slope, falling;
+    __m128 minSoft, needle;  // over both frames of each pair
+};
+
+void runPipelineSse2(PipelineState& state);
+void runPipelineAvx(PipelineState& state);
+
+}  // namespace quillo

@@ -1,0 +1,6 @@
+// The pipeline with SSE2 instructions: the baseline of both targets.
+#include "dsp/vector_pipeline.h"
+
+#define QUILLO_PIPELINE_NAME runPipelineSse2
+#define QUILLO_PIPELINE_BLEND 0
+#include "dsp/vector_pipeline.inc"

@@ -1,0 +1,195 @@
+// The vector path (SSE2 and, where usable, AVX) against the generic path (the
+// text step by step): the same bits for every parameter setting, rate, routing,
+// block size and awkward input value, and across switches between the paths.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "dsp/gain_table.h"
+#include "test_signals.h"
+
+using namespace quillo_test;
+
+namespace {
+
+void expectSameBits(const Stereo& a, const Stereo& b) {
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        ASSERT_EQ(bitsOf(a.left[i]), bitsOf(b.left[i])) << "left " << i << " " << a.left[i] << " " << b.left[i];
+        ASSERT_EQ(bitsOf(a.right[i]), bitsOf(b.right[i])) << "right " << i << " " << a.right[i] << " " << b.right[i];
+    }
+}
+
+void expectSameMeters(const LimiterEngine& a, const LimiterEngine& b) {
+    EXPECT_EQ(a.meterLeft.load(), b.meterLeft.load());
+    EXPECT_EQ(a.meterRight.load(), b.meterRight.load());
+    EXPECT_EQ(a.kneeLamp.load(), b.kneeLamp.load());
+}
+
+const char* variantName(bool sse2) { return sse2 || !LimiterEngine::avxUsable() ? "SSE2" : "AVX"; }
+
+struct Case {
+    float knee;
+    int32_t iq;
+    bool link;
+    int32_t gainIndex;
+    float rate;
+};
+
+class VectorPath : public ::testing::TestWithParam<Case> {
+protected:
+    void SetUp() override { buildGainTable(); }
+    void TearDown() override { resetEngineTiming(); }
+};
+
+TEST_P(VectorPath, SameBitsAsGenericPath) {
+    const Case c = GetParam();
+    applyEngineSampleRate(c.rate);
+    const Stereo in = program(30000, 7u + static_cast<uint32_t>(c.knee));
+    BlockParameters p;
+    p.inputGain = gainTableAt(c.gainIndex);
+    p.knee = c.knee;
+    p.iq = c.iq;
+    p.link = c.link;
+    LimiterEngine generic;
+    generic.useGenericPathForTesting(true);
+    ASSERT_TRUE(generic.reset(512));
+    const Stereo reference = render(generic, in, 512, p);
+    for (bool sse2 : {false, true}) {
+        SCOPED_TRACE(variantName(sse2));
+        LimiterEngine fast;
+        fast.useSse2ForTesting(sse2);
+        ASSERT_TRUE(fast.reset(512));
+        expectSameBits(render(fast, in, 512, p), reference);
+        expectSameMeters(fast, generic);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, VectorPath,
+                         ::testing::Values(Case{89.0f, 0, true, 400, 44100.0f}, Case{89.0f, 0, false, 600, 44100.0f},
+                                           Case{127.0f, 1, true, 700, 44100.0f}, Case{0.0f, 0, true, 801, 44100.0f},
+                                           Case{50.0f, 1, false, 801, 48000.0f}, Case{89.0f, 0, true, 650, 96000.0f},
+                                           Case{100.0f, 1, true, 500, 22050.0f}, Case{30.0f, 0, true, 790, 192000.0f},
+                                           Case{89.0f, 1, true, 760, 8000.0f}, Case{89.0f, 0, true, 760, 4000.0f}));
+
+TEST(VectorPathRouting, SameBitsForEveryRoutingAndBlock) {
+    buildGainTable();
+    resetEngineTiming();
+    Stereo in = program(12000, 31u);
+    // Special values: huge, infinite, denormal, negative zero.
+    in.left[5000] = 1e30f;
+    in.right[5001] = -std::numeric_limits<float>::infinity();
+    in.left[5002] = 1e-40f;
+    in.right[5003] = -0.0f;
+    in.left[7000] = std::numeric_limits<float>::denorm_min();
+    struct Route {
+        int32_t leftActive, rightActive;
+        bool writeLeft, writeRight;
+        int32_t copyMode;
+    };
+    const Route routes[] = {{1, 1, true, true, 0}, {1, 0, true, false, 1}, {0, 1, false, true, 2},
+                            {1, 0, false, true, 1}, {0, 1, true, false, 2}, {1, 1, true, false, 0}};
+    for (const Route& route : routes) {
+        Routing r;
+        r.leftActive = route.leftActive;
+        r.rightActive = route.rightActive;
+        r.writeLeft = route.writeLeft;
+        r.writeRight = route.writeRight;
+        r.copyMode = route.copyMode;
+        r.singleChannel = route.leftActive != route.rightActive;
+        for (int32_t block : {1, 2, 3, 31, 256, 1024}) {
+            BlockParameters p;
+            p.inputGain = gainTableAt(720);
+            p.knee = 110.0f;
+            p.iq = block & 1;
+            p.link = !r.singleChannel;
+            const bool accumulate = (block & 2) != 0;
+            LimiterEngine generic;
+            generic.useGenericPathForTesting(true);
+            ASSERT_TRUE(generic.reset(256));
+            const Stereo reference = render(generic, in, block, p, r, accumulate, 0.125f);
+            for (bool sse2 : {false, true}) {
+                SCOPED_TRACE(variantName(sse2));
+                LimiterEngine fast;
+                fast.useSse2ForTesting(sse2);
+                ASSERT_TRUE(fast.reset(256));
+                expectSameBits(render(fast, in, block, p, r, accumulate, 0.125f), reference);
+                expectSameMeters(fast, generic);
+            }
+        }
+    }
+}
+
+// Switching between the paths from block to block (as a timing change by
+// another instance would) carries every state across exactly.
+TEST(VectorPathRouting, SwitchingPathsBetweenBlocks) {
+    buildGainTable();
+    resetEngineTiming();
+    const Stereo in = program(20000, 77u);
+    BlockParameters p;
+    p.inputGain = gainTableAt(700);
+    p.knee = 95.0f;
+    p.iq = 1;
+    LimiterEngine mixed;
+    LimiterEngine generic;
+    generic.useGenericPathForTesting(true);
+    ASSERT_TRUE(mixed.reset(300));
+    ASSERT_TRUE(generic.reset(300));
+    Stereo out(in.size());
+    Stereo expected(in.size());
+    int32_t blockIndex = 0;
+    for (size_t pos = 0; pos < in.size(); pos += 300, ++blockIndex) {
+        mixed.useGenericPathForTesting(blockIndex % 3 == 1);
+        p.link = blockIndex % 5 != 2;
+        const int32_t n = static_cast<int32_t>(std::min<size_t>(300, in.size() - pos));
+        float* ins[2] = {const_cast<float*>(in.left.data() + pos), const_cast<float*>(in.right.data() + pos)};
+        float* outs[2] = {out.left.data() + pos, out.right.data() + pos};
+        mixed.process(ins, outs, n, p, Routing(), false);
+        float* expectedOuts[2] = {expected.left.data() + pos, expected.right.data() + pos};
+        generic.process(ins, expectedOuts, n, p, Routing(), false);
+    }
+    expectSameBits(out, expected);
+}
+
+}  // namespace
+
+namespace {
+
+// Another instance changes the process-wide rate between blocks (no reset):
+// the engine follows the text with the current timing, and switches back to
+// the vector path when the timing of its reset returns, bit for bit the same as
+// the text step by step throughout.
+TEST(VectorPathRouting, RateChangedByAnotherInstance) {
+    buildGainTable();
+    resetEngineTiming();
+    const Stereo in = program(24000, 91u);
+    BlockParameters p;
+    p.inputGain = gainTableAt(730);
+    p.knee = 89.0f;
+    p.link = true;
+    LimiterEngine automatic;
+    LimiterEngine generic;
+    generic.useGenericPathForTesting(true);
+    ASSERT_TRUE(automatic.reset(400));
+    ASSERT_TRUE(generic.reset(400));
+    const float rates[] = {44100.0f, 44100.0f, 96000.0f, 96000.0f, 44100.0f, 22050.0f, 44100.0f,
+                           44100.0f, 192000.0f, 44100.0f, 8000.0f, 44100.0f, 44100.0f, 44100.0f};
+    Stereo a(in.size());
+    Stereo b(in.size());
+    int32_t blockIndex = 0;
+    for (size_t pos = 0; pos < in.size(); pos += 400, ++blockIndex) {
+        applyEngineSampleRate(rates[static_cast<size_t>(blockIndex) % (sizeof rates / sizeof rates[0])]);
+        const int32_t n = static_cast<int32_t>(std::min<size_t>(400, in.size() - pos));
+        float* ins[2] = {const_cast<float*>(in.left.data() + pos), const_cast<float*>(in.right.data() + pos)};
+        float* outsA[2] = {a.left.data() + pos, a.right.data() + pos};
+        float* outsB[2] = {b.left.data() + pos, b.right.data() + pos};
+        automatic.process(ins, outsA, n, p, Routing(), false);
+        generic.process(ins, outsB, n, p, Routing(), false);
+    }
+    resetEngineTiming();
+    expectSameBits(a, b);
+    expectSameMeters(automatic, generic);
+}
+
+}  // namespace
