@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "dsp/shared_value.h"
 #include "host/vst_abi.h"
 
 class EditorBase;
@@ -96,7 +97,7 @@ protected:
     audioMasterCallback hostCallback;
     int32_t programCount;
     int32_t parameterCount;
-    int32_t currentProgram = 0;
+    SharedValue<int32_t> currentProgram{0};  // also read by automation on the audio thread
     int32_t currentBlockSize = kDefaultBlockSize;
 
 private:

@@ -76,7 +76,12 @@ const char* choiceText(int32_t choice, const char* const* texts, int32_t count) 
 
 }  // namespace
 
-ProgramRecord::ProgramRecord() : values{} { copyBounded(name, kUnfilledProgramName, kProgramNameLength); }
+ProgramRecord::ProgramRecord() { copyBounded(name, kUnfilledProgramName, kProgramNameLength); }
+
+void ProgramRecord::copyFrom(const ProgramRecord& other) {
+    for (int32_t i = 0; i < kProgramValueSlots; ++i) values[i] = other.values[i].load();
+    std::memcpy(name, other.name, sizeof name);
+}
 
 LimiterEffect::LimiterEffect(audioMasterCallback callback)
     : EffectBaseX(callback, kProgramCount, kParameterCount) {
@@ -211,7 +216,7 @@ bool LimiterEffect::programNameAt(int32_t, int32_t index, char* text) {
 
 bool LimiterEffect::copyProgramTo(int32_t destination) {
     if (!validProgram(destination) || programs == nullptr) return false;
-    programs[destination] = programs[currentProgram];
+    programs[destination].copyFrom(programs[currentProgram]);
     return true;
 }
 

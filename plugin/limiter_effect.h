@@ -29,10 +29,13 @@ enum ParameterIndex : int32_t {
     kForceChannels = 5,
 };
 
+// A program's values are written by automation on the audio thread as well as
+// by the host's program calls, so each is a shared value.
 struct ProgramRecord {
-    float values[kProgramValueSlots];
+    SharedValue<float> values[kProgramValueSlots];
     char name[kProgramNameLength + 1];
     ProgramRecord();
+    void copyFrom(const ProgramRecord& other);
 };
 
 class LimiterEffect : public EffectBaseX {
@@ -108,7 +111,7 @@ private:
     SharedValue<bool> engineReady{false};
     bool accumulateMode = false;
     SharedValue<bool> channelChoicePending{true};
-    bool changeFromPlugin = false;
+    SharedValue<bool> changeFromPlugin{false};
 };
 
 class LimiterPlugin : public LimiterEffect {
