@@ -1,46 +1,50 @@
 #include "dsp/engine_timing.h"
 
+#include "dsp/limiter_constants.h"
 #include "dsp/shared_value.h"
+
+using quillo::kRampFactor;
+using quillo::kSegmentFactor;
+using quillo::kWindowFactor;
 
 namespace {
 
+// At the reference rate r is 1, so each length is its factor.
 SharedValue<float> rateRatio{1.0f};
 SharedValue<float> rateInverse{1.0f};
-SharedValue<float> segmentLength{7.0f};
-SharedValue<float> rampLength{19.0f};
-SharedValue<float> windowLength{32.0f};
-
-// Float-to-integer conversion that truncates toward zero and stays defined for
-// any value (the lengths of a validated rate are always far inside the range).
-int32_t truncated(float value) {
-    if (!(value > -2147483520.0f && value < 2147483520.0f)) return 0;
-    return static_cast<int32_t>(value);
-}
+SharedValue<float> segmentLength{kSegmentFactor};
+SharedValue<float> rampLength{kRampFactor};
+SharedValue<float> windowLength{kWindowFactor};
 
 }  // namespace
 
+int32_t truncateToInt(float value) {
+    if (!(value > -quillo::kTruncationLimit && value < quillo::kTruncationLimit)) return 0;
+    return static_cast<int32_t>(value);
+}
+
 EngineTiming timingForRate(float rate) {
     EngineTiming t;
-    t.rateInverse = 44100.0f / rate;
-    const float r = rate * 2.2675736e-05f;
+    t.rateInverse = quillo::kReferenceRate / rate;
+    const float r = rate * quillo::kRateConstant;
     t.rateRatio = r;
-    t.segmentLength = 7.0f * r;
-    t.rampLength = 19.0f * r;
-    t.windowLength = 32.0f * r;
+    t.segmentLength = kSegmentFactor * r;
+    t.rampLength = kRampFactor * r;
+    t.windowLength = kWindowFactor * r;
     return t;
 }
 
 int32_t latencyOf(const EngineTiming& timing) {
-    const float lookAhead = timing.segmentLength * 3.0f + timing.rampLength;
-    return truncated(lookAhead);
+    const float lookAhead = timing.segmentLength * quillo::kLatencySegments + timing.rampLength;
+    return truncateToInt(lookAhead);
 }
 
 void resetEngineTiming() {
     rateRatio = 1.0f;
     rateInverse = 1.0f;
-    segmentLength = 7.0f;
-    rampLength = 19.0f;
-    windowLength = 32.0f;
+    segmentLength = kSegmentFactor;
+    rampLength = kRampFactor;
+    windowLength = kWindowFactor;
 }
 
 void applyEngineSampleRate(float rate) {

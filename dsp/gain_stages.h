@@ -1,17 +1,18 @@
-// The per-sample units of the two gain stages (Part 3.4), one channel at a time,
-// computed exactly as the text writes them: single precision, left to right,
-// no contraction. They are the reference the engine's vector path must match
-// bit for bit, and the engine's generic path is built from them.
+// The per-sample units of the two gain stages, one channel at a time, in single
+// precision, evaluated left to right with no contraction. They are the
+// reference the engine's vector path must match bit for bit, and the engine's
+// generic path is built from them.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
 
-#include "dsp/gain_table.h"
+#include "dsp/limiter_constants.h"
 
 namespace quillo {
 
-// Magnitudes below 2^-32 become +0.0; zero itself (either sign) is left alone.
+// Magnitudes below the flush threshold become +0.0; zero itself (either sign)
+// is left alone.
 inline float flushTiny(float x) {
     if ((x > 0.0f && x < kTinyThreshold) || (x < 0.0f && x > -kTinyThreshold)) return 0.0f;
     return x;
@@ -19,52 +20,67 @@ inline float flushTiny(float x) {
 
 inline float magnitude(float x) { return std::fabs(x); }
 
+// One input sample times the input gain, as it enters the input ring. A result
+// that is not a finite number (a NaN or infinite input, or a finite input that
+// the gain carries past the float range) counts as silence: every later stage
+// multiplies and compares it, and one NaN or infinity in the rings would reach
+// the host's output through the clamp (infinity times a zero gain is NaN).
+inline float admitInput(float x, float gain) {
+    const float y = x * gain;
+    if (!(magnitude(y) <= kLargestFinite)) return 0.0f;
+    return flushTiny(y);
+}
+
 // 1/x for x above 1.0, else 1.0: the soft target and the brickwall need.
 inline float reciprocalAboveOne(float x) { return x > 1.0f ? 1.0f / x : 1.0f; }
 
 // ---- Soft stage: the gain follower -------------------------------------------
 
-// The per-call values of runSoftStage: k = Knee * 0.007874016, iq = trunc(Iq).
+// The per-block values of the soft stage: k = Knee * knee scale, iq = trunc(Iq);
+// the rates are scaled by rateInverse to keep their meaning in time at any rate.
 struct SoftCoefficients {
     float k = 0.0f;
-    float kc = 0.0f;          // 0.8 * ((k * k) * k)
-    float kcTail = 0.0f;      // (1 - k) * kc, the last term of the Iq sum
-    float attack = 0.0f;      // 0.03 * rateInverse
-    float release = 0.0f;     // 0.0009 * rateInverse
-    float releaseFloor = 0.0f;  // 0.0001 * rateInverse
+    float kc = 0.0f;            // knee cube scale * k cubed, the fixed rate factor
+    float kcTail = 0.0f;        // (1 - k) * kc, the last term of the Iq rate factor
+    float attack = 0.0f;        // attack rate * rateInverse
+    float release = 0.0f;       // release rate * rateInverse
+    float releaseFloor = 0.0f;  // release floor * rateInverse
     int32_t iq = 0;
 };
 
 inline SoftCoefficients softCoefficients(float knee, int32_t iq, float rateInverse) {
     SoftCoefficients c;
-    c.k = knee * 0.007874016f;
-    c.kc = 0.8f * ((c.k * c.k) * c.k);
+    c.k = knee * kKneeScale;
+    c.kc = kKneeCubeScale * ((c.k * c.k) * c.k);
     c.kcTail = (1.0f - c.k) * c.kc;
-    c.attack = 0.03f * rateInverse;
-    c.release = 0.0009f * rateInverse;
-    c.releaseFloor = 0.0001f * rateInverse;
+    c.attack = kAttackRate * rateInverse;
+    c.release = kReleaseRate * rateInverse;
+    c.releaseFloor = kReleaseFloor * rateInverse;
     c.iq = iq;
     return c;
 }
 
-// Rate factor m for follower state s.
+// Rate factor m for follower state s: fixed with Iq off; with Iq on it follows
+// the state, so deeper reduction changes how fast the follower moves.
 inline float softRateFactor(const SoftCoefficients& c, float s) {
     if (c.iq != 1) return c.kc;
     const float v = c.kc * s + (c.k * s) * (1.0f - s) + c.kcTail;
-    float m = 2.0f * (v * v);
+    float m = kIqRateScale * (v * v);
     if (m < 0.0f) m = 0.0f;
     if (m > 1.0f) m = 1.0f;
     return m;
 }
 
-// Release coefficient for rate factor m.
+// Release coefficient for rate factor m, never below the release floor.
 inline float softReleaseRate(const SoftCoefficients& c, float m) {
-    float rel = (1.01f - m) * c.release;
+    float rel = (kReleaseOffset - m) * c.release;
     if (rel < c.releaseFloor) rel = c.releaseFloor;
     return rel;
 }
 
-// One step of the follower: state s, ring sample x (the gained input).
+// One step of the follower: state s, ring sample x (the gained input). The
+// state moves toward the gain that would bring x within 1.0: down at the attack
+// rate, up at a release rate that slows in deep reduction.
 inline float softFollowerStep(const SoftCoefficients& c, float s, float x) {
     const float m = softRateFactor(c, s);
     const float rel = softReleaseRate(c, m);
@@ -72,17 +88,18 @@ inline float softFollowerStep(const SoftCoefficients& c, float s, float x) {
     if (s > t) {
         s = s - (((s - t) * (s + 1.0f)) * c.attack) * m;
     } else {
-        float b = 1.0f - ((1.0f - s) + 0.3f * s);
+        float b = 1.0f - ((1.0f - s) + kReleaseBendWeight * s);
         if (b < 0.0f) b = 0.0f;
         const float d = t - s;
-        s = s + (((d - (0.9f * b) * d) * (1.0f - 0.8f * (1.0f - s))) * rel);
+        s = s + (((d - (kReleaseBendScale * b) * d) * (1.0f - kReleaseDepthScale * (1.0f - s))) * rel);
     }
     if (s < kTinyThreshold) s = 0.0f;
     if (s > 1.0f) s = 1.0f;
     return s;
 }
 
-// Clamp of a running sum into [0, windowLength] (NaN stays).
+// Clamp of a running sum into [0, windowLength] (NaN stays): bounds the drift
+// of a sum that is never recomputed from its history.
 inline float clampSum(float sum, float windowLength) {
     if (sum < 0.0f) sum = 0.0f;
     if (sum > windowLength) sum = windowLength;
@@ -93,35 +110,58 @@ inline float clampSum(float sum, float windowLength) {
 
 inline float minimumOf(float a, float b) { return b < a ? b : a; }
 
-// The segment state of both channels (index [..][0] left, [..][1] right); the
-// slots are shared by both channels.
+// The segment state of both channels (index [..][channel]); the slots are
+// shared by both channels and are always consecutive store indices, newest
+// first, descending.
 struct SegmentState {
-    float runningMin[2] = {1.0f, 1.0f};
-    float previousMin[2] = {1.0f, 1.0f};
-    float minima[10][2] = {{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}};
+    float runningMin[kChannels];
+    float previousMin[kChannels];
+    float minima[kSegmentStore][kChannels];
     int32_t counter = 0;
-    int32_t slots[5] = {4, 3, 2, 1, 0};
+    int32_t slots[kSegmentSlots];
+
+    SegmentState() {
+        for (int32_t ch = 0; ch < kChannels; ++ch) {
+            runningMin[ch] = 1.0f;
+            previousMin[ch] = 1.0f;
+            for (auto& entry : minima) entry[ch] = 1.0f;
+        }
+        for (int32_t i = 0; i < kSegmentSlots; ++i) slots[i] = kSegmentSlots - 1 - i;
+    }
 };
 
+// The roles of the slots, newest first: the newest receives the segment's
+// minimum, the next two take it in, the ramp start takes it in only when it is
+// lower than the previous segment's, and the oldest is the ramp's end, then
+// retired and reused.
+enum SegmentSlot : int32_t { kNewestSlot, kSecondSlot, kThirdSlot, kRampStartSlot, kRampEndSlot };
+static_assert(kRampEndSlot == kSegmentSlots - 1, "every slot has a role");
+
 struct RampValues {
-    float start;  // a
+    float start;
     float step;
 };
 
-// Segment end for channel ch (Part 3.4 step 2.2 a, b and the channel's part of
-// d): updates the store and returns the ramp to write.
+// The end of a segment for channel ch: its minimum enters the store, so that
+// each stored minimum takes in several consecutive segments, and the ramp to
+// write runs from the ramp start slot's minimum to the oldest one's, which is
+// then retired.
 inline RampValues endSegment(SegmentState& st, int32_t ch, float segmentLength) {
     const int32_t* slots = st.slots;
     const float m = st.runningMin[ch];
-    st.minima[slots[0]][ch] = m;
-    st.minima[slots[1]][ch] = minimumOf(st.minima[slots[1]][ch], m);
-    st.minima[slots[2]][ch] = minimumOf(st.minima[slots[2]][ch], m);
-    if (m < st.previousMin[ch]) st.minima[slots[3]][ch] = minimumOf(st.minima[slots[3]][ch], m);
+    float* newest = st.minima[slots[kNewestSlot]];
+    float* second = st.minima[slots[kSecondSlot]];
+    float* third = st.minima[slots[kThirdSlot]];
+    float* rampStart = st.minima[slots[kRampStartSlot]];
+    float* rampEnd = st.minima[slots[kRampEndSlot]];
+    newest[ch] = m;
+    second[ch] = minimumOf(second[ch], m);
+    third[ch] = minimumOf(third[ch], m);
+    if (m < st.previousMin[ch]) rampStart[ch] = minimumOf(rampStart[ch], m);
     RampValues ramp;
-    ramp.start = st.minima[slots[3]][ch];
-    const float end = st.minima[slots[4]][ch];
-    ramp.step = (ramp.start - end) / segmentLength;
-    st.minima[slots[4]][ch] = 1.0f;
+    ramp.start = rampStart[ch];
+    ramp.step = (ramp.start - rampEnd[ch]) / segmentLength;
+    rampEnd[ch] = 1.0f;
     st.previousMin[ch] = m;
     st.runningMin[ch] = 1.0f;
     return ramp;
@@ -139,11 +179,12 @@ inline void fillRamp(float* ring, int32_t stride, int32_t ringLength, int32_t x,
     }
 }
 
-// Step d: the counter restarts and each slot advances by one, 9 wrapping to 0.
+// After a segment end: the counter restarts and each slot advances by one,
+// wrapping around the store.
 inline void finishSegment(SegmentState& st) {
     st.counter = 0;
-    for (int32_t i = 0; i < 5; ++i) {
-        if (++st.slots[i] >= 10) st.slots[i] = 0;
+    for (int32_t i = 0; i < kSegmentSlots; ++i) {
+        if (++st.slots[i] >= kSegmentStore) st.slots[i] = 0;
     }
 }
 
@@ -157,7 +198,9 @@ struct SmootherState {
 };
 
 // One step: ahead is the curve R positions ahead, cur the curve here; returns the
-// smoothed gain for here.
+// smoothed gain for here. It falls toward a lower gain ahead faster than a fall
+// over one ramp length would, rises by a fraction of the distance, and never
+// exceeds the curve here, so the curve's ceiling holds for its output.
 inline float smootherStep(SmootherState& st, float ahead, float cur, float rampLength) {
     if (ahead < st.env && ahead < st.target) {
         st.slope = (st.env - ahead) / rampLength;
@@ -166,7 +209,7 @@ inline float smootherStep(SmootherState& st, float ahead, float cur, float rampL
     }
     if (st.env <= st.target) st.falling = false;
     if (st.falling) {
-        st.env = st.env - 4.0f * st.slope;
+        st.env = st.env - kFallSpeedup * st.slope;
         if (st.env < 0.0f) st.env = 0.0f;
     } else {
         const float a = minimumOf(ahead, cur);

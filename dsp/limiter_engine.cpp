@@ -1,7 +1,8 @@
-// The block driver of the limiter engine (Part 3.1): reset, pieces, input and
-// output stages, and the generic path that runs the gain stages (Part 3.4) and
-// the stereo link (Part 3.2) step by step as the text writes them. The vector
-// path (limiter_engine_vector.cpp) computes the same values for the common case.
+// The block driver of the limiter engine: reset, pieces and meters, and the
+// generic path, which runs the gain stages, the stereo link and the output
+// stage position by position, one channel at a time, from the reference units
+// in gain_stages.h. The vector path (limiter_engine_vector.cpp) computes the
+// same values for the common case.
 #include "dsp/limiter_engine.h"
 
 #include "dsp/vector_pipeline.h"
@@ -13,19 +14,24 @@
 namespace {
 
 using quillo::flushTiny;
+using quillo::kChannels;
 using quillo::minimumOf;
 
-constexpr int32_t kRingMargin = 2048;
-constexpr int32_t kSpare = 10;
+// The four rings reset allocates, one after the other in the engine's memory.
+constexpr std::size_t kRingCount = 4;
+// Each ring and store starts on its own cache line.
+constexpr std::size_t kCacheLineBytes = 64;
+constexpr std::size_t kLineFloats = kCacheLineBytes / sizeof(float);
+// The longest block reset accepts: keeps every ring position and float count
+// far inside int32_t.
 constexpr int32_t kLargestBlock = 1 << 26;
 
-int32_t truncated(float value) {
-    if (!(value > -2147483520.0f && value < 2147483520.0f)) return 0;
-    return static_cast<int32_t>(value);
-}
+std::size_t roundUpToLine(std::size_t floats) { return (floats + kLineFloats - 1) & ~(kLineFloats - 1); }
 
-bool positiveFinite(float v) { return v > 0.0f && v <= 3.4028235e38f; }
+bool positiveFinite(float v) { return v > 0.0f && v <= quillo::kLargestFinite; }
 
+// The output's final guard: no sample leaves beyond 1.0 in magnitude, and none
+// small enough to become a denormal number downstream.
 float clampOutput(float y) {
     y = flushTiny(y);
     if (y > 1.0f) y = 1.0f;
@@ -36,8 +42,10 @@ float clampOutput(float y) {
 }  // namespace
 
 LimiterEngine::LimiterEngine() {
-    for (auto& link : links) quillo::resetStereoLink(link, 32.0f);
-    for (auto& entry : softHistory) entry[0] = entry[1] = 1.0f;
+    for (auto& link : links) quillo::resetStereoLink(link, quillo::kWindowFactor);
+    for (auto& entry : softHistory) {
+        for (float& value : entry) value = 1.0f;
+    }
 }
 
 LimiterEngine::~LimiterEngine() { freeRings(); }
@@ -54,22 +62,22 @@ bool LimiterEngine::fitsHistories(const EngineTiming& t) {
         !positiveFinite(t.rampLength) || !positiveFinite(t.windowLength)) {
         return false;
     }
-    return truncated(t.windowLength) + 10 <= quillo::kHistorySize;
+    return truncateToInt(t.windowLength) + quillo::kHistorySpare <= quillo::kHistorySize;
 }
 
 LimiterEngine::Lengths LimiterEngine::lengthsOf(const EngineTiming& t) {
     Lengths len;
     len.timing = t;
-    len.segment = truncated(t.segmentLength);
-    len.ramp = truncated(t.rampLength);
-    len.window = truncated(t.windowLength);
+    len.segment = truncateToInt(t.segmentLength);
+    len.ramp = truncateToInt(t.rampLength);
+    len.window = truncateToInt(t.windowLength);
     return len;
 }
 
-// The text reads the process-wide timing at every block, so a rate change by
-// another instance acts at once. Timing that would not fit the histories (or
-// is not usable at all) is not followed: the block runs with the timing of the
-// last reset, so no index ever leaves the histories or the rings.
+// Every block reads the process-wide timing, so a rate change by another
+// instance acts at once. Timing that would not fit the histories (or is not
+// usable at all) is not followed: the block runs with the timing of the last
+// reset, so no index ever leaves the histories or the rings.
 LimiterEngine::Lengths LimiterEngine::blockLengths(bool* sameAsReset) const {
     const EngineTiming now = engineTiming();
     const EngineTiming& then = resetLengths.timing;
@@ -80,53 +88,58 @@ LimiterEngine::Lengths LimiterEngine::blockLengths(bool* sameAsReset) const {
     return lengthsOf(now);
 }
 
-bool LimiterEngine::reset(int32_t newBlockSize) {
-    isReady = false;
-    const EngineTiming timing = engineTiming();
-    if (newBlockSize < 1 || newBlockSize > kLargestBlock || !fitsHistories(timing)) return false;
-
-    const int32_t newLength = newBlockSize + kRingMargin;
-    const std::size_t ringFloats = 2 * static_cast<std::size_t>(newLength + kSpare);
+// The four interleaved rings, the piece store and the vector path's scratch in
+// one allocation, each cache-line aligned; the rings start silent (signals 0.0)
+// and without reduction (gains 1.0), spare floats included.
+bool LimiterEngine::allocateRings(int32_t newBlockSize) {
+    const int32_t newLength = newBlockSize + quillo::kRingMargin;
+    const std::size_t ringFloats = kChannels * static_cast<std::size_t>(newLength + quillo::kSpareFloats);
     freeRings();
-    // Four interleaved rings (left and right side by side) and the piece store,
-    // each 64-byte aligned.
-    const std::size_t stride = (ringFloats + 15) & ~static_cast<std::size_t>(15);
-    const std::size_t outFloats = (2 * static_cast<std::size_t>(newBlockSize) + 15) & ~static_cast<std::size_t>(15);
+    const std::size_t stride = roundUpToLine(ringFloats);
+    const std::size_t outFloats = roundUpToLine(kChannels * static_cast<std::size_t>(newBlockSize));
     const std::size_t scratchFloats = sizeof(quillo::PipelineScratch) / sizeof(float);
-    memory = new (std::nothrow) float[4 * stride + outFloats + scratchFloats + 16];
+    memory = new (std::nothrow) float[kRingCount * stride + outFloats + scratchFloats + kLineFloats];
     if (memory == nullptr) return false;
     float* base = memory;
-    while ((reinterpret_cast<std::uintptr_t>(base) & 63) != 0) ++base;
-    inputRing = base;
-    softGain = base + stride;
-    delayedSignal = base + 2 * stride;
-    brickGain = base + 3 * stride;
-    pieceOut = base + 4 * stride;
-    scratch = reinterpret_cast<quillo::PipelineScratch*>(base + 4 * stride + outFloats);
+    while ((reinterpret_cast<std::uintptr_t>(base) & (kCacheLineBytes - 1)) != 0) ++base;
+    float** rings[kRingCount] = {&inputRing, &softGain, &delayedSignal, &brickGain};
+    for (std::size_t i = 0; i < kRingCount; ++i) *rings[i] = base + i * stride;
+    pieceOut = base + kRingCount * stride;
+    scratch = reinterpret_cast<quillo::PipelineScratch*>(pieceOut + outFloats);
     for (std::size_t i = 0; i < ringFloats; ++i) {
         inputRing[i] = 0.0f;
         delayedSignal[i] = 0.0f;
         softGain[i] = 1.0f;
         brickGain[i] = 1.0f;
     }
-
     length = newLength;
     blockSize = newBlockSize;
-    resetLengths = lengthsOf(timing);
-    const float windowLength = timing.windowLength;
+    return true;
+}
 
+bool LimiterEngine::reset(int32_t newBlockSize) {
+    isReady = false;
+    const EngineTiming timing = engineTiming();
+    if (newBlockSize < 1 || newBlockSize > kLargestBlock || !fitsHistories(timing)) return false;
+    if (!allocateRings(newBlockSize)) return false;
+
+    resetLengths = lengthsOf(timing);
+    windowReciprocalExact = exactReciprocal(timing.windowLength);
+    const float windowLength = timing.windowLength;
     for (auto& link : links) quillo::resetStereoLink(link, windowLength);
     readPos = 0;
     delay = latencyOf(timing);
     delayWritePos = delay;
 
-    // Gain stages (Part 3.4 step 3).
-    for (int32_t c = 0; c < 2; ++c) {
-        softState[c] = 1.0f;
-        softSum[c] = windowLength;
-        smoother[c] = quillo::SmootherState();
+    // Both gain stages start without reduction, their histories full of 1.0.
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        softState[ch] = 1.0f;
+        softSum[ch] = windowLength;
+        smoother[ch] = quillo::SmootherState();
     }
-    for (auto& entry : softHistory) entry[0] = entry[1] = 1.0f;
+    for (auto& entry : softHistory) {
+        for (float& value : entry) value = 1.0f;
+    }
     softHistoryPos = 0;
     linesHoldHistories = false;
     segment = quillo::SegmentState();
@@ -158,9 +171,10 @@ void LimiterEngine::process(float** inputs, float** outputs, int32_t frames, con
     bool same = false;
     const Lengths len = blockLengths(&same);
     // The vector path needs the timing of the last reset, at least two entries
-    // of history and one frame per segment (rates from about 6.3 kHz), and a
-    // segment counter below S (a block run with another rate may leave it above).
-    const bool generic = forceGeneric || !same || len.window < 2 || len.segment < 1 || segment.counter >= len.segment;
+    // of history and one frame per segment, and a segment counter below S (a
+    // block run with another rate may leave it above).
+    const bool generic = forceGeneric || !same || len.window < quillo::kPairFrames || len.segment < 1 ||
+                         segment.counter >= len.segment;
     // A block longer than the reset's block size runs as the host would have cut
     // it: pieces of at most that size, one after the other.
     for (int32_t offset = 0; offset < frames;) {
@@ -174,11 +188,12 @@ void LimiterEngine::runPiece(float** inputs, float** outputs, int32_t offset, in
                              const BlockParameters& p, const Routing& r, bool accumulate,
                              const Lengths& len, bool generic) {
     // The whole piece's input enters the ring before any output is written, so
-    // buffers shared between inputs and outputs give what the text gives.
+    // buffers shared between inputs and outputs give the same result as
+    // separate ones.
     inputStage(inputs, offset, n, p.inputGain, r);
 
-    float blockMin[2] = {1.0f, 1.0f};
-    float needle[2] = {1.0f, 1.0f};
+    float blockMin[kChannels] = {1.0f, 1.0f};
+    float needle[kChannels] = {1.0f, 1.0f};
     if (generic) {
         linesToHistories();
         genericFrames(0, n, p, r, len, blockMin, needle);
@@ -186,60 +201,77 @@ void LimiterEngine::runPiece(float** inputs, float** outputs, int32_t offset, in
     } else {
         vectorPiece(outputs, offset, n, p, r, accumulate, blockMin, needle);
     }
-
-    // Knee lamp from the soft stage's block minima (Part 3.3 step 2).
-    float lamp = kneeLamp;
-    if (r.leftActive == 1) lamp = minimumOf(lamp, blockMin[0]);
-    if (r.rightActive == 1) lamp = minimumOf(lamp, blockMin[1]);
-    kneeLamp = lamp;
-    // Needles: the lowest gain that reached each written output (Part 3.3 step 1).
-    if (r.writeLeft) meterLeft = minimumOf(meterLeft, needle[0]);
-    if (r.writeRight) meterRight = minimumOf(meterRight, needle[1]);
+    updateMeters(r, blockMin, needle);
 }
 
-// ---- Generic path: the text step by step -----------------------------------------
+// The knee lamp takes the soft stage's block minima of the processed channels
+// (before the stereo link changed them); each needle the lowest brickwall gain
+// that reached its written output.
+void LimiterEngine::updateMeters(const Routing& r, const float* blockMin, const float* needle) {
+    const bool processed[kChannels] = {r.leftActive == 1, r.rightActive == 1};
+    const bool written[kChannels] = {r.writeLeft, r.writeRight};
+    SharedValue<float>* needles[kChannels] = {&meterLeft, &meterRight};
+    float lamp = kneeLamp;
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        if (processed[ch]) lamp = minimumOf(lamp, blockMin[ch]);
+    }
+    kneeLamp = lamp;
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        if (written[ch]) *needles[ch] = minimumOf(*needles[ch], needle[ch]);
+    }
+}
 
-// The gain stages and the output stage (Part 3.1 step 5.4-5.8 and 9.1-9.2) for
-// count frames from readPos; the results go to the piece store from entry first.
+// ---- Generic path ----------------------------------------------------------------
+
+// The gain stages, the stereo link and the output stage for count frames from
+// readPos; the results go to the piece store from entry first.
 void LimiterEngine::genericFrames(int32_t first, int32_t count, const BlockParameters& p, const Routing& r,
                                   const Lengths& len, float* blockMin, float* needle) {
     const quillo::SoftCoefficients c = quillo::softCoefficients(p.knee, p.iq, len.timing.rateInverse);
     const quillo::LinkLengths linkLengths{len.window, len.timing.windowLength};
     const int32_t start = readPos;
     runSoftStage(start, c, count, len, blockMin);
-    if (p.link) quillo::linkChannelGains(links[0], softGain, softGain + 1, 2, start, count, length, linkLengths);
+    if (p.link) quillo::linkChannelGains(links[kSoftLink], softGain, start, count, length, linkLengths);
     runBrickwallStage(start, delayWritePos, count, len);
-    if (p.link) quillo::linkChannelGains(links[1], brickGain, brickGain + 1, 2, start, count, length, linkLengths);
+    if (p.link) quillo::linkChannelGains(links[kBrickLink], brickGain, start, count, length, linkLengths);
+    outputStage(first, count, r, needle);
+}
 
-    // Output stage. A channel that is the copy source is computed even when its
-    // own output is not written.
-    const bool compute[2] = {r.writeLeft || r.copyMode == 1, r.writeRight || r.copyMode == 2};
-    const bool write[2] = {r.writeLeft, r.writeRight};
-    float* y = pieceOut + 2 * first;
+// Delayed sample times brickwall gain, guarded, for count frames from readPos.
+// A channel's result is 0.0 when it is neither written nor copied.
+void LimiterEngine::outputStage(int32_t first, int32_t count, const Routing& r, float* needle) {
+    const quillo::ChannelRoute route = quillo::channelRoute(r);
+    float* y = pieceOut + kChannels * first;
     for (int32_t k = 0; k < count; ++k) {
-        const int32_t P = readPos;
-        for (int32_t ch = 0; ch < 2; ++ch) {
-            y[2 * k + ch] = 0.0f;
-            if (!compute[ch]) continue;
-            const float g = brickGain[2 * P + ch];
-            if (write[ch]) needle[ch] = minimumOf(needle[ch], g);
-            y[2 * k + ch] = clampOutput(delayedSignal[2 * P + ch] * g);
-            brickGain[2 * P + ch] = 1.0f;
+        const int32_t at = kChannels * readPos;
+        for (int32_t ch = 0; ch < kChannels; ++ch) {
+            float& result = y[kChannels * k + ch];
+            result = 0.0f;
+            if (!route.computed[ch]) continue;
+            const float g = brickGain[at + ch];
+            if (route.written[ch]) needle[ch] = minimumOf(needle[ch], g);
+            result = clampOutput(delayedSignal[at + ch] * g);
+            // The position starts the next lap of the ring without reduction.
+            brickGain[at + ch] = 1.0f;
         }
         if (++readPos >= length) readPos = 0;
         if (++delayWritePos >= length) delayWritePos = 0;
     }
 }
 
-// Part 3.4 step 1.
+// The soft stage: the follower per channel, then its moving average over the
+// last W states as a running sum, giving the soft gain of each position.
 void LimiterEngine::runSoftStage(int32_t start, const quillo::SoftCoefficients& c, int32_t n,
                                  const Lengths& len, float* blockMin) {
     const float windowLength = len.timing.windowLength;
     int32_t P = start;
     for (int32_t i = 0; i < n; ++i) {
-        for (int32_t ch = 0; ch < 2; ++ch) softState[ch] = quillo::softFollowerStep(c, softState[ch], inputRing[2 * P + ch]);
+        const int32_t at = kChannels * P;
+        for (int32_t ch = 0; ch < kChannels; ++ch) {
+            softState[ch] = quillo::softFollowerStep(c, softState[ch], inputRing[at + ch]);
+        }
         if (++softHistoryPos >= len.window) softHistoryPos = 0;
-        for (int32_t ch = 0; ch < 2; ++ch) {
+        for (int32_t ch = 0; ch < kChannels; ++ch) {
             float& sum = softSum[ch];
             float& entry = softHistory[softHistoryPos][ch];
             sum -= entry;
@@ -247,41 +279,44 @@ void LimiterEngine::runSoftStage(int32_t start, const quillo::SoftCoefficients& 
             sum += softState[ch];
             sum = quillo::clampSum(sum, windowLength);
             const float g = sum / windowLength;
-            softGain[2 * P + ch] = g;
+            softGain[at + ch] = g;
             blockMin[ch] = minimumOf(blockMin[ch], g);
         }
         if (++P >= length) P = 0;
     }
 }
 
-// Part 3.4 step 2.
+// The brickwall stage: the soft-gained signal goes into the delay line and its
+// needs into the segment minima; each segment end writes a ramp of the gain
+// curve behind the write position, and the smoother runs over the curve at the
+// read position.
 void LimiterEngine::runBrickwallStage(int32_t start, int32_t writeStart, int32_t n, const Lengths& len) {
     const int32_t S = len.segment;
     const int32_t R = len.ramp;
     int32_t P = start;
     int32_t D = writeStart;
     for (int32_t i = 0; i < n; ++i) {
-        for (int32_t ch = 0; ch < 2; ++ch) {
-            const float y = inputRing[2 * P + ch] * softGain[2 * P + ch];
-            delayedSignal[2 * D + ch] = y;
+        for (int32_t ch = 0; ch < kChannels; ++ch) {
+            const float y = inputRing[kChannels * P + ch] * softGain[kChannels * P + ch];
+            delayedSignal[kChannels * D + ch] = y;
             const float need = quillo::reciprocalAboveOne(quillo::magnitude(y));
             segment.runningMin[ch] = minimumOf(segment.runningMin[ch], need);
         }
         if (++segment.counter >= S) {
-            int32_t X = D - 2 * S;
+            int32_t X = D - quillo::kRampSegmentsBack * S;
             if (X < 0) X += length;
-            for (int32_t ch = 0; ch < 2; ++ch) {
+            for (int32_t ch = 0; ch < kChannels; ++ch) {
                 const quillo::RampValues ramp = quillo::endSegment(segment, ch, len.timing.segmentLength);
-                quillo::fillRamp(brickGain + ch, 2, length, X, segment.counter, ramp);
+                quillo::fillRamp(brickGain + ch, kChannels, length, X, segment.counter, ramp);
             }
             quillo::finishSegment(segment);
         }
         int32_t Q = P + R;
         if (Q >= length) Q -= length;
-        for (int32_t ch = 0; ch < 2; ++ch) {
-            const float ahead = brickGain[2 * Q + ch];
-            const float cur = brickGain[2 * P + ch];
-            brickGain[2 * P + ch] = quillo::smootherStep(smoother[ch], ahead, cur, len.timing.rampLength);
+        for (int32_t ch = 0; ch < kChannels; ++ch) {
+            const float ahead = brickGain[kChannels * Q + ch];
+            const float cur = brickGain[kChannels * P + ch];
+            brickGain[kChannels * P + ch] = quillo::smootherStep(smoother[ch], ahead, cur, len.timing.rampLength);
         }
         if (++P >= length) P = 0;
         if (++D >= length) D = 0;

@@ -7,20 +7,28 @@
 
 #include "dsp/engine_timing.h"
 #include "dsp/gain_stages.h"
+#include "dsp/limiter_constants.h"
 #include "dsp/shared_value.h"
 #include "dsp/stereo_link.h"
 
 namespace quillo {
 struct PipelineScratch;
+struct PipelineState;
 }
 
 // What a block needs from the parameters, read once per block.
 struct BlockParameters {
     float inputGain = 1.0f;  // linear gain applied to every input sample
-    float knee = 0.0f;       // natural "Knee" value 0..127
-    int32_t iq = 0;          // truncated "Iq" switch
-    bool link = false;       // "Stereo Link" on and both channels processed
+    float knee = 0.0f;       // the Knee parameter in its natural units
+    int32_t iq = 0;          // truncated Iq switch
+    bool link = false;       // Stereo Link on and both channels processed
 };
+
+// Values of Routing::copyMode: whether one channel's result also goes to the
+// other output.
+constexpr int32_t kCopyNone = 0;
+constexpr int32_t kCopyLeftToRight = 1;
+constexpr int32_t kCopyRightToLeft = 2;
 
 // Which channels are read and written this block, and which result is copied.
 struct Routing {
@@ -28,9 +36,34 @@ struct Routing {
     int32_t rightActive = 1;
     bool writeLeft = true;
     bool writeRight = true;
-    int32_t copyMode = 0;  // 0 none, 1 left result also right, 2 right result also left
+    int32_t copyMode = kCopyNone;
     bool singleChannel = false;
 };
+
+namespace quillo {
+
+// A routing per channel: which outputs are written, which results are computed
+// (a copy source also when its own output is not written, so that the copy is
+// the current sample), and which channel's result each output receives.
+struct ChannelRoute {
+    bool written[kChannels];
+    bool computed[kChannels];
+    int32_t source[kChannels];
+};
+
+inline ChannelRoute channelRoute(const Routing& r) {
+    const int32_t copied = r.copyMode == kCopyLeftToRight ? 0 : r.copyMode == kCopyRightToLeft ? 1 : -1;
+    ChannelRoute route;
+    route.written[0] = r.writeLeft;
+    route.written[1] = r.writeRight;
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        route.computed[ch] = route.written[ch] || copied == ch;
+        route.source[ch] = copied < 0 ? ch : copied;
+    }
+    return route;
+}
+
+}  // namespace quillo
 
 class LimiterEngine {
 public:
@@ -39,16 +72,18 @@ public:
     LimiterEngine(const LimiterEngine&) = delete;
     LimiterEngine& operator=(const LimiterEngine&) = delete;
 
-    // The engine reset of onResume (Part 3.1 step 4, without the plug-in's own
-    // steps): takes the current process-wide timing, sets the ring length to
-    // blockSize + 2048, (re)allocates the rings without throwing and resets the
-    // rings, both link records and both gain stages. Returns false, and leaves the
-    // engine not ready, when blockSize < 1, the memory cannot be had, or the
-    // timing does not fit the 512-entry histories (W + 10 > 512).
+    // The engine's part of the plug-in's resume: takes the current process-wide
+    // timing, sets the ring length to blockSize plus the ring margin,
+    // (re)allocates the rings without throwing and resets the rings, both link
+    // records and both gain stages. Returns false, and leaves the engine not
+    // ready, when blockSize < 1, the memory cannot be had, or the timing's
+    // window does not fit the histories.
     bool reset(int32_t blockSize);
 
     // One block. Blocks longer than the reset's block size are run in pieces of
-    // at most that size; a not-ready engine leaves the buffers untouched.
+    // at most that size; a not-ready engine leaves the buffers untouched. Input
+    // samples that are not finite numbers, or that the input gain carries past
+    // the float range, are processed as silence.
     void process(float** inputs, float** outputs, int32_t frames, const BlockParameters& p,
                  const Routing& r, bool accumulate);
 
@@ -59,8 +94,8 @@ public:
     int32_t latency() const { return delay; }  // the look-ahead set up by the last reset
     int32_t ringLength() const { return length; }
 
-    // Tests only: run every block through the generic path (the text step by
-    // step, one channel at a time) instead of the vector path.
+    // Tests only: run every block through the generic path (the reference
+    // units step by step, one channel at a time) instead of the vector path.
     void useGenericPathForTesting(bool on) { forceGeneric = on; }
     // Tests only: run the vector path with SSE2 instructions even where AVX is
     // usable (both give the same bits).
@@ -77,18 +112,28 @@ private:
         int32_t ramp;     // R
         int32_t window;   // W
     };
+    // The two link records: one couples the soft gains, one the brickwall gains.
+    enum LinkStage { kSoftLink, kBrickLink, kLinkStages };
 
     static bool fitsHistories(const EngineTiming& t);
+    static bool exactReciprocal(float v);
     static Lengths lengthsOf(const EngineTiming& t);
     Lengths blockLengths(bool* sameAsReset) const;
+    bool allocateRings(int32_t newBlockSize);
 
     void runPiece(float** inputs, float** outputs, int32_t offset, int32_t n, const BlockParameters& p,
                   const Routing& r, bool accumulate, const Lengths& len, bool generic);
+    void updateMeters(const Routing& r, const float* blockMin, const float* needle);
     void inputStage(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r);
     void genericFrames(int32_t first, int32_t count, const BlockParameters& p, const Routing& r,
                        const Lengths& len, float* blockMin, float* needle);
+    void outputStage(int32_t first, int32_t count, const Routing& r, float* needle);
     void vectorPiece(float** outputs, int32_t offset, int32_t n, const BlockParameters& p,
                      const Routing& r, bool accumulate, float* blockMin, float* needle);
+    void pipelineConstants(quillo::PipelineState& st, const BlockParameters& p, const Routing& r);
+    void runStretch(quillo::PipelineState& st, int32_t first, int32_t pairs, bool link);
+    void carryIntoLanes(quillo::PipelineState& st);
+    void carryFromLanes(const quillo::PipelineState& st, int32_t frames, bool link);
     void writeOutputs(float** outputs, int32_t offset, int32_t n, const Routing& r, bool accumulate);
     void runSoftStage(int32_t start, const quillo::SoftCoefficients& c, int32_t n, const Lengths& len,
                       float* blockMin);
@@ -97,13 +142,13 @@ private:
     void historiesToLines();
     void linesToHistories();
 
-    // Rings: every position P holds the left value at [2P] and the right at [2P+1].
+    // Rings: every position P holds channel ch at [kChannels * P + ch].
     float* memory = nullptr;
     float* inputRing = nullptr;
     float* softGain = nullptr;
     float* delayedSignal = nullptr;
     float* brickGain = nullptr;
-    float* pieceOut = nullptr;  // the results of one piece, [f][2]
+    float* pieceOut = nullptr;  // the results of one piece, [frame][channel]
     quillo::PipelineScratch* scratch = nullptr;  // the vector path's stage-to-stage values
     int32_t length = 0;     // L
     int32_t blockSize = 0;  // the longest piece
@@ -115,17 +160,17 @@ private:
     bool forceSse2 = false;
     bool linesHoldHistories = false;  // the vector path's lines, not the circles, are current
     Lengths resetLengths{};
+    bool windowReciprocalExact = false;  // dividing by the reset's windowLength is a multiplication
 
-    // Soft stage (Part 3.4).
-    float softState[2] = {1.0f, 1.0f};
-    float softSum[2] = {0.0f, 0.0f};
+    // Soft stage.
+    float softState[quillo::kChannels] = {1.0f, 1.0f};
+    float softSum[quillo::kChannels] = {0.0f, 0.0f};
     int32_t softHistoryPos = 0;
-    float softHistory[quillo::kHistorySize][2];  // [i][channel]
+    float softHistory[quillo::kHistorySize][quillo::kChannels];  // [entry][channel]
 
     // Brickwall stage.
     quillo::SegmentState segment;
-    quillo::SmootherState smoother[2];
+    quillo::SmootherState smoother[quillo::kChannels];
 
-    // Stereo link: [0] soft gains, [1] brickwall gains.
-    quillo::StereoLinkState links[2];
+    quillo::StereoLinkState links[kLinkStages];
 };

@@ -3,24 +3,33 @@
 // stages that both paths share.
 #include <emmintrin.h>
 
+#include <cmath>
 #include <cstring>
 
+#include "dsp/input_gate.h"
 #include "dsp/limiter_engine.h"
 #include "dsp/vector_pipeline.h"
 
 namespace {
 
+using quillo::kChannels;
+using quillo::kLanes;
+using quillo::kPairFrames;
 using V = __m128;
 
+// Lanes 0 and 1 hold a channel pair [L R].
 inline V load2(const float* p) { return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))); }
 inline void store2(float* p, V v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(v)); }
-inline V pair(float left, float right) { return _mm_setr_ps(left, right, 0.0f, 0.0f); }
-inline float lane0(V v) { return _mm_cvtss_f32(v); }
-inline float lane1(V v) { return _mm_cvtss_f32(_mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1))); }
 inline V high(V v) { return _mm_movehl_ps(v, v); }
-inline V mask2(bool left, bool right) {
-    return _mm_castsi128_ps(_mm_setr_epi32(left ? -1 : 0, right ? -1 : 0, left ? -1 : 0, right ? -1 : 0));
+// All bits set in the lanes of the channels that are on, for both frames of a pair.
+inline V maskOf(const bool (&on)[kChannels]) {
+    const int32_t left = on[0] ? -1 : 0;
+    const int32_t right = on[1] ? -1 : 0;
+    return _mm_castsi128_ps(_mm_setr_epi32(left, right, left, right));
 }
+// Even and odd lanes of two registers: one channel of four interleaved frames.
+constexpr int kEvenLanes = _MM_SHUFFLE(2, 0, 2, 0);
+constexpr int kOddLanes = _MM_SHUFFLE(3, 1, 3, 1);
 
 // AVX where the processor has it and the system saves its registers.
 bool detectAvx() {
@@ -34,36 +43,27 @@ bool detectAvx() {
 
 const bool kAvx = detectAvx();
 
-// A normal float whose significand is exactly 1: its reciprocal is exact.
-bool powerOfTwo(float v) {
-    uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    const uint32_t exponent = (bits >> 23) & 0xFFu;
-    // The reciprocal must be normal too: exponents 2 .. 252.
-    return (bits & 0x807FFFFFu) == 0 && exponent >= 2 && exponent <= 252;
-}
-
 // A circular history (last written entry at pos, length W) laid out in a line,
 // oldest entry first, for a pipeline run; and back after n frames.
-void toLine(float (*line)[2], const float (*circle)[2], int32_t pos, int32_t W) {
+void toLine(float (*line)[kChannels], const float (*circle)[kChannels], int32_t pos, int32_t W) {
     int32_t first = pos + 1;
     if (first >= W) first = 0;
     const int32_t tail = W - first;
-    std::memcpy(line, circle + first, sizeof(float[2]) * static_cast<size_t>(tail));
-    std::memcpy(line + tail, circle, sizeof(float[2]) * static_cast<size_t>(first));
+    std::memcpy(line, circle + first, sizeof(line[0]) * static_cast<size_t>(tail));
+    std::memcpy(line + tail, circle, sizeof(line[0]) * static_cast<size_t>(first));
 }
 
-void fromLine(float (*circle)[2], const float (*line)[2], int32_t pos, int32_t W) {
+void fromLine(float (*circle)[kChannels], const float (*line)[kChannels], int32_t pos, int32_t W) {
     int32_t first = pos + 1;
     if (first >= W) first = 0;
     const int32_t tail = W - first;
-    std::memcpy(circle + first, line, sizeof(float[2]) * static_cast<size_t>(tail));
-    std::memcpy(circle, line + tail, sizeof(float[2]) * static_cast<size_t>(first));
+    std::memcpy(circle + first, line, sizeof(line[0]) * static_cast<size_t>(tail));
+    std::memcpy(circle, line + tail, sizeof(line[0]) * static_cast<size_t>(first));
 }
 
 // After a run of n frames the history is the last W entries of the line.
-int32_t advanceLine(float (*line)[2], int32_t pos, int32_t W, int32_t n) {
-    std::memmove(line, line + n, sizeof(float[2]) * static_cast<size_t>(W));
+int32_t advanceLine(float (*line)[kChannels], int32_t pos, int32_t W, int32_t n) {
+    std::memmove(line, line + n, sizeof(line[0]) * static_cast<size_t>(W));
     return static_cast<int32_t>((static_cast<int64_t>(pos) + n) % W);
 }
 
@@ -71,8 +71,15 @@ int32_t advanceLine(float (*line)[2], int32_t pos, int32_t W, int32_t n) {
 
 bool LimiterEngine::avxUsable() { return kAvx; }
 
+// A power of two whose reciprocal is a normal float: dividing by it and
+// multiplying by its reciprocal give the same bits.
+bool LimiterEngine::exactReciprocal(float v) {
+    if (!(v > 0.0f) || !std::isnormal(v) || !std::isnormal(1.0f / v)) return false;
+    return std::ldexp(1.0f, std::ilogb(v)) == v;
+}
+
 // The vector path keeps the three running-sum histories laid out in lines
-// between blocks; the generic path works on the text's circular histories.
+// between blocks; the generic path works on the circular histories.
 void LimiterEngine::historiesToLines() {
     if (linesHoldHistories) return;
     const int32_t W = resetLengths.window;
@@ -83,8 +90,8 @@ void LimiterEngine::historiesToLines() {
         if (link.position >= W) link.position = W - 1;
     }
     toLine(scratch->softLine, softHistory, softHistoryPos, W);
-    toLine(scratch->softLinkLine, links[0].history, links[0].position, W);
-    toLine(scratch->brickLinkLine, links[1].history, links[1].position, W);
+    toLine(scratch->softLinkLine, links[kSoftLink].history, links[kSoftLink].position, W);
+    toLine(scratch->brickLinkLine, links[kBrickLink].history, links[kBrickLink].position, W);
     linesHoldHistories = true;
 }
 
@@ -92,19 +99,15 @@ void LimiterEngine::linesToHistories() {
     if (!linesHoldHistories) return;
     const int32_t W = resetLengths.window;
     fromLine(softHistory, scratch->softLine, softHistoryPos, W);
-    fromLine(links[0].history, scratch->softLinkLine, links[0].position, W);
-    fromLine(links[1].history, scratch->brickLinkLine, links[1].position, W);
+    fromLine(links[kSoftLink].history, scratch->softLinkLine, links[kSoftLink].position, W);
+    fromLine(links[kBrickLink].history, scratch->brickLinkLine, links[kBrickLink].position, W);
     linesHoldHistories = false;
 }
 
-void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, const BlockParameters& p,
-                                const Routing& r, bool accumulate, float* blockMin, float* needle) {
+// The block's constants of a pipeline run.
+void LimiterEngine::pipelineConstants(quillo::PipelineState& st, const BlockParameters& p, const Routing& r) {
     const Lengths& len = resetLengths;
     const quillo::SoftCoefficients c = quillo::softCoefficients(p.knee, p.iq, len.timing.rateInverse);
-    const bool computeLeft = r.writeLeft || r.copyMode == 1;
-    const bool computeRight = r.writeRight || r.copyMode == 2;
-
-    quillo::PipelineState st;
     st.attack = _mm_set1_ps(c.attack);
     st.fixedRel = _mm_set1_ps(quillo::softReleaseRate(c, c.kc));
     st.k = _mm_set1_ps(c.k);
@@ -113,10 +116,10 @@ void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, cons
     st.release = _mm_set1_ps(c.release);
     st.releaseFloor = _mm_set1_ps(c.releaseFloor);
     st.windowLength = _mm_set1_ps(len.timing.windowLength);
-    st.windowPowerOfTwo = powerOfTwo(len.timing.windowLength);
+    st.windowPowerOfTwo = windowReciprocalExact;
     st.windowReciprocal = _mm_set1_ps(1.0f / len.timing.windowLength);
     st.rampLength = _mm_set1_ps(len.timing.rampLength);
-    st.computeMask = mask2(computeLeft, computeRight);
+    st.computeMask = maskOf(quillo::channelRoute(r).computed);
     st.segmentLength = len.timing.segmentLength;
     st.W = len.window;
     st.S = len.segment;
@@ -129,14 +132,95 @@ void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, cons
     st.segment = &segment;
     st.minSoft = _mm_set1_ps(1.0f);
     st.needle = _mm_set1_ps(1.0f);
-    void (*run)(quillo::PipelineState&) = kAvx && !forceSse2 ? quillo::runPipelineAvx : quillo::runPipelineSse2;
+}
 
-    float lamp[2] = {blockMin[0], blockMin[1]};
-    float lowest[2] = {needle[0], needle[1]};
+// The state carried from frame to frame, into the pipeline's lanes.
+void LimiterEngine::carryIntoLanes(quillo::PipelineState& st) {
+    historiesToLines();
+    float env[kChannels], target[kChannels], slope[kChannels];
+    bool falling[kChannels];
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        env[ch] = smoother[ch].env;
+        target[ch] = smoother[ch].target;
+        slope[ch] = smoother[ch].slope;
+        falling[ch] = smoother[ch].falling;
+    }
+    st.s = load2(softState);
+    st.softSum = load2(softSum);
+    st.softLink = quillo::LinkLanes{load2(links[kSoftLink].sum), &scratch->softLinkLine[0][0]};
+    st.brickLink = quillo::LinkLanes{load2(links[kBrickLink].sum), &scratch->brickLinkLine[0][0]};
+    st.run = load2(segment.runningMin);
+    st.counter = segment.counter;
+    st.env = load2(env);
+    st.target = load2(target);
+    st.slope = load2(slope);
+    st.falling = maskOf(falling);
+}
+
+// And back after a run of frames; the link records only when the run linked.
+void LimiterEngine::carryFromLanes(const quillo::PipelineState& st, int32_t frames, bool link) {
+    const int32_t W = resetLengths.window;
+    store2(softState, st.s);
+    store2(softSum, st.softSum);
+    softHistoryPos = advanceLine(scratch->softLine, softHistoryPos, W, frames);
+    if (link) {
+        const quillo::LinkLanes* lanes[kLinkStages] = {&st.softLink, &st.brickLink};
+        float (*lines[kLinkStages])[kChannels] = {scratch->softLinkLine, scratch->brickLinkLine};
+        for (int32_t stage = 0; stage < kLinkStages; ++stage) {
+            store2(links[stage].sum, lanes[stage]->sum);
+            links[stage].position = advanceLine(lines[stage], links[stage].position, W, frames);
+        }
+    }
+    store2(segment.runningMin, st.run);
+    segment.counter = st.counter;
+    float env[kChannels], target[kChannels], slope[kChannels];
+    store2(env, st.env);
+    store2(target, st.target);
+    store2(slope, st.slope);
+    const int fallingBits = _mm_movemask_ps(st.falling);
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        smoother[ch].env = env[ch];
+        smoother[ch].target = target[ch];
+        smoother[ch].slope = slope[ch];
+        smoother[ch].falling = ((fallingBits >> ch) & 1) != 0;
+    }
+}
+
+// One pipeline run over pairs frame pairs from readPos (no position wraps),
+// its results into the piece store from entry first.
+void LimiterEngine::runStretch(quillo::PipelineState& st, int32_t first, int32_t pairs, bool link) {
+    const int32_t frames = kPairFrames * pairs;
+    const int32_t P = readPos;
+    const int32_t Q = P + resetLengths.ramp < length ? P + resetLengths.ramp : P + resetLengths.ramp - length;
+    st.pairs = pairs;
+    st.D0 = delayWritePos;
+    st.in = inputRing + kChannels * P;
+    st.delayedWrite = delayedSignal + kChannels * delayWritePos;
+    st.delayedRead = delayedSignal + kChannels * P;
+    st.brickHere = brickGain + kChannels * P;
+    st.brickAhead = brickGain + kChannels * Q;
+    st.out = pieceOut + kChannels * first;
+    carryIntoLanes(st);
+
+    const bool avx = kAvx && !forceSse2;
+    (avx ? quillo::runPipelineAvx : quillo::runPipelineSse2)(st);
+
+    carryFromLanes(st, frames, link);
+    readPos += frames;
+    if (readPos >= length) readPos -= length;
+    delayWritePos += frames;
+    if (delayWritePos >= length) delayWritePos -= length;
+}
+
+void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, const BlockParameters& p,
+                                const Routing& r, bool accumulate, float* blockMin, float* needle) {
+    const Lengths& len = resetLengths;
+    quillo::PipelineState st;
+    pipelineConstants(st, p, r);
 
     // Stretches in which no ring position wraps, of at most kPipelinePairs
     // pairs; an odd last frame of a stretch goes through the generic path (the
-    // state is the same).
+    // state is the same), its minima straight into blockMin and needle.
     for (int32_t done = 0; done < n;) {
         int32_t stretch = n - done;
         const int32_t P = readPos;
@@ -144,109 +228,56 @@ void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, cons
         if (length - P < stretch) stretch = length - P;
         if (length - delayWritePos < stretch) stretch = length - delayWritePos;
         if (length - Q < stretch) stretch = length - Q;
-        if (stretch > 2 * quillo::kPipelinePairs) stretch = 2 * quillo::kPipelinePairs;
-        const int32_t pairs = stretch / 2;
-        if (pairs > 0) {
-            st.pairs = pairs;
-            st.D0 = delayWritePos;
-            st.in = inputRing + 2 * P;
-            st.delayedWrite = delayedSignal + 2 * delayWritePos;
-            st.delayedRead = delayedSignal + 2 * P;
-            st.brickHere = brickGain + 2 * P;
-            st.brickAhead = brickGain + 2 * Q;
-            st.out = pieceOut + 2 * done;
-
-            const int32_t W = len.window;
-            historiesToLines();
-            st.s = load2(softState);
-            st.softSum = load2(softSum);
-            st.softLink = quillo::LinkLanes{pair(links[0].sumLeft, links[0].sumRight), &scratch->softLinkLine[0][0]};
-            st.brickLink = quillo::LinkLanes{pair(links[1].sumLeft, links[1].sumRight), &scratch->brickLinkLine[0][0]};
-            st.run = load2(segment.runningMin);
-            st.counter = segment.counter;
-            st.env = pair(smoother[0].env, smoother[1].env);
-            st.target = pair(smoother[0].target, smoother[1].target);
-            st.slope = pair(smoother[0].slope, smoother[1].slope);
-            st.falling = mask2(smoother[0].falling, smoother[1].falling);
-
-            run(st);
-
-            store2(softState, st.s);
-            store2(softSum, st.softSum);
-            softHistoryPos = advanceLine(scratch->softLine, softHistoryPos, W, 2 * pairs);
-            if (p.link) {
-                links[0].sumLeft = lane0(st.softLink.sum);
-                links[0].sumRight = lane1(st.softLink.sum);
-                links[0].position = advanceLine(scratch->softLinkLine, links[0].position, W, 2 * pairs);
-                links[1].sumLeft = lane0(st.brickLink.sum);
-                links[1].sumRight = lane1(st.brickLink.sum);
-                links[1].position = advanceLine(scratch->brickLinkLine, links[1].position, W, 2 * pairs);
-            }
-            store2(segment.runningMin, st.run);
-            segment.counter = st.counter;
-            smoother[0].env = lane0(st.env);
-            smoother[1].env = lane1(st.env);
-            smoother[0].target = lane0(st.target);
-            smoother[1].target = lane1(st.target);
-            smoother[0].slope = lane0(st.slope);
-            smoother[1].slope = lane1(st.slope);
-            const int fallingBits = _mm_movemask_ps(st.falling);
-            smoother[0].falling = (fallingBits & 1) != 0;
-            smoother[1].falling = (fallingBits & 2) != 0;
-            readPos += 2 * pairs;
-            if (readPos >= length) readPos -= length;
-            delayWritePos += 2 * pairs;
-            if (delayWritePos >= length) delayWritePos -= length;
-        }
-        if ((stretch & 1) != 0) {
-            // One frame the text's way, its result into the piece store.
+        if (stretch > kPairFrames * quillo::kPipelinePairs) stretch = kPairFrames * quillo::kPipelinePairs;
+        const int32_t pairs = stretch / kPairFrames;
+        if (pairs > 0) runStretch(st, done, pairs, p.link);
+        if (stretch % kPairFrames != 0) {
             linesToHistories();
-            genericFrames(done + 2 * pairs, 1, p, r, len, lamp, lowest);
+            genericFrames(done + kPairFrames * pairs, 1, p, r, len, blockMin, needle);
         }
         done += stretch;
     }
 
     // Block minima over both frames of each pair (order does not matter for a minimum).
-    const V soft = _mm_min_ps(st.minSoft, high(st.minSoft));
-    const V low2 = _mm_min_ps(st.needle, high(st.needle));
-    blockMin[0] = quillo::minimumOf(lamp[0], lane0(soft));
-    blockMin[1] = quillo::minimumOf(lamp[1], lane1(soft));
-    needle[0] = quillo::minimumOf(lowest[0], lane0(low2));
-    needle[1] = quillo::minimumOf(lowest[1], lane1(low2));
+    float soft[kChannels];
+    float lowest[kChannels];
+    store2(soft, _mm_min_ps(st.minSoft, high(st.minSoft)));
+    store2(lowest, _mm_min_ps(st.needle, high(st.needle)));
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        blockMin[ch] = quillo::minimumOf(blockMin[ch], soft[ch]);
+        needle[ch] = quillo::minimumOf(needle[ch], lowest[ch]);
+    }
 
     writeOutputs(outputs, offset, n, r, accumulate);
 }
 
-// Input stage (Part 3.1 step 6) for n positions from readPos: both channels four
-// frames at a time when both are read.
+// Input stage for n positions from readPos: each read channel's samples times
+// the input gain, admitted (flushed, and silence if not finite) into the ring;
+// both channels a register of frames at a time when both are read. The ring of
+// a channel that is not read keeps its contents.
 void LimiterEngine::inputStage(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r) {
-    const bool active[2] = {r.leftActive != 0, r.rightActive != 0};
-    const V g = _mm_set1_ps(gain);
-    const V tiny = _mm_set1_ps(kTinyThreshold);
-    const V sign = _mm_set1_ps(-0.0f);
-    const V zero = _mm_setzero_ps();
-    auto flush = [&](V x) {
-        return _mm_andnot_ps(_mm_and_ps(_mm_cmplt_ps(_mm_andnot_ps(sign, x), tiny), _mm_cmpneq_ps(x, zero)), x);
-    };
-    const float* inL = inputs[0] + offset;
-    const float* inR = inputs[1] + offset;
+    const bool active[kChannels] = {r.leftActive != 0, r.rightActive != 0};
+    const float* in[kChannels];
+    for (int32_t ch = 0; ch < kChannels; ++ch) in[ch] = inputs[ch] + offset;
+    const quillo::InputGate gate(gain);
     int32_t pos = readPos;
     for (int32_t k = 0; k < n;) {
         int32_t run = length - pos;
         if (run > n - k) run = n - k;
-        float* ring = inputRing + 2 * pos;
+        float* ring = inputRing + kChannels * pos;
         int32_t i = 0;
         if (active[0] && active[1]) {
-            for (; i + 4 <= run; i += 4) {
-                const V left = flush(_mm_mul_ps(_mm_loadu_ps(inL + k + i), g));
-                const V right = flush(_mm_mul_ps(_mm_loadu_ps(inR + k + i), g));
-                _mm_storeu_ps(ring + 2 * i, _mm_unpacklo_ps(left, right));
-                _mm_storeu_ps(ring + 2 * i + 4, _mm_unpackhi_ps(left, right));
+            for (; i + kLanes <= run; i += kLanes) {
+                const V left = gate.admit(_mm_loadu_ps(in[0] + k + i));
+                const V right = gate.admit(_mm_loadu_ps(in[1] + k + i));
+                _mm_storeu_ps(ring + kChannels * i, _mm_unpacklo_ps(left, right));
+                _mm_storeu_ps(ring + kChannels * i + kLanes, _mm_unpackhi_ps(left, right));
             }
         }
         for (; i < run; ++i) {
-            if (active[0]) ring[2 * i] = quillo::flushTiny(inL[k + i] * gain);
-            if (active[1]) ring[2 * i + 1] = quillo::flushTiny(inR[k + i] * gain);
+            for (int32_t ch = 0; ch < kChannels; ++ch) {
+                if (active[ch]) ring[kChannels * i + ch] = quillo::admitInput(in[ch][k + i], gain);
+            }
         }
         k += run;
         pos += run;
@@ -254,39 +285,42 @@ void LimiterEngine::inputStage(float** inputs, int32_t offset, int32_t n, float 
     }
 }
 
-// Output stage, step 9.3-9.4: copy and write or add, left before right for each
-// frame (so one buffer passed for both outputs ends with what the text gives).
+// Output stage: each written output receives its source channel's result,
+// written or added, channel by channel for each frame (so one buffer passed for
+// both outputs ends with the right result, or with both added).
 void LimiterEngine::writeOutputs(float** outputs, int32_t offset, int32_t n, const Routing& r, bool accumulate) {
-    float* outL = outputs[0] + offset;
-    float* outR = outputs[1] + offset;
+    const quillo::ChannelRoute route = quillo::channelRoute(r);
+    float* out[kChannels];
+    bool ownResults = true;
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        out[ch] = outputs[ch] + offset;
+        ownResults = ownResults && route.written[ch] && route.source[ch] == ch;
+    }
     const float* y = pieceOut;
-    const int32_t left = r.copyMode == 2 ? 1 : 0;   // which result goes to the left output
-    const int32_t right = r.copyMode == 1 ? 0 : 1;  // and which to the right output
     int32_t k = 0;
-    if (r.writeLeft && r.writeRight && left == 0 && right == 1 && outL != outR) {
-        // Distinct buffers, no copy: four frames at a time.
-        for (; k + 4 <= n; k += 4) {
-            const V a = _mm_loadu_ps(y + 2 * k);
-            const V b = _mm_loadu_ps(y + 2 * k + 4);
-            V l = _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
-            V rr = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+    if (ownResults && out[0] != out[1]) {
+        // Distinct buffers, no copy: a register of frames at a time.
+        for (; k + kLanes <= n; k += kLanes) {
+            const V a = _mm_loadu_ps(y + kChannels * k);
+            const V b = _mm_loadu_ps(y + kChannels * k + kLanes);
+            V channel[kChannels] = {_mm_shuffle_ps(a, b, kEvenLanes), _mm_shuffle_ps(a, b, kOddLanes)};
             if (accumulate) {
-                l = _mm_add_ps(_mm_loadu_ps(outL + k), l);
-                rr = _mm_add_ps(_mm_loadu_ps(outR + k), rr);
+                for (int32_t ch = 0; ch < kChannels; ++ch) {
+                    channel[ch] = _mm_add_ps(_mm_loadu_ps(out[ch] + k), channel[ch]);
+                }
             }
-            _mm_storeu_ps(outL + k, l);
-            _mm_storeu_ps(outR + k, rr);
+            for (int32_t ch = 0; ch < kChannels; ++ch) _mm_storeu_ps(out[ch] + k, channel[ch]);
         }
     }
-    if (accumulate) {
-        for (; k < n; ++k) {
-            if (r.writeLeft) outL[k] += y[2 * k + left];
-            if (r.writeRight) outR[k] += y[2 * k + right];
-        }
-    } else {
-        for (; k < n; ++k) {
-            if (r.writeLeft) outL[k] = y[2 * k + left];
-            if (r.writeRight) outR[k] = y[2 * k + right];
+    for (; k < n; ++k) {
+        for (int32_t ch = 0; ch < kChannels; ++ch) {
+            if (!route.written[ch]) continue;
+            const float value = y[kChannels * k + route.source[ch]];
+            if (accumulate) {
+                out[ch][k] += value;
+            } else {
+                out[ch][k] = value;
+            }
         }
     }
 }

@@ -5,18 +5,13 @@
 namespace quillo {
 
 void resetStereoLink(StereoLinkState& state, float windowLength) {
-    for (int32_t i = 0; i < kHistorySize; ++i) {
-        state.history[i][0] = 1.0f;
-        state.history[i][1] = 1.0f;
+    for (auto& entry : state.history) {
+        for (float& factor : entry) factor = 1.0f;
     }
-    state.sumLeft = windowLength;
-    state.sumRight = windowLength;
+    for (float& sum : state.sum) sum = windowLength;
     state.position = 0;
 }
 
-namespace {
-
-// 1 - (1 - min(1, ratio))^2, flushed below 2^-32.
 float linkFactor(float ratio) {
     const float capped = ratio < 1.0f ? ratio : 1.0f;
     const float d = 1.0f - capped;
@@ -24,34 +19,28 @@ float linkFactor(float ratio) {
     return f < kTinyThreshold ? 0.0f : f;
 }
 
-}  // namespace
-
-void linkChannelGains(StereoLinkState& state, float* left, float* right, int32_t stride,
-                      int32_t start, int32_t n, int32_t ringLength, LinkLengths lengths) {
+void linkChannelGains(StereoLinkState& state, float* gains, int32_t start, int32_t n, int32_t ringLength,
+                      LinkLengths lengths) {
     int32_t p = start;
     for (int32_t i = 0; i < n; ++i) {
-        float* l = left + p * stride;
-        float* r = right + p * stride;
-        float gL = *l;
-        float gR = *r;
-        if (gL < 0.000001f) *l = gL = 0.000001f;
-        if (gR < 0.000001f) *r = gR = 0.000001f;
-        const float fL = linkFactor(gR / gL);
-        const float fR = linkFactor(gL / gR);
+        float* ring = gains + kChannels * p;
+        float g[kChannels];
+        for (int32_t ch = 0; ch < kChannels; ++ch) {
+            g[ch] = ring[ch];
+            if (g[ch] < kLinkFloor) ring[ch] = g[ch] = kLinkFloor;
+        }
         if (++state.position >= lengths.window) state.position = 0;
-        const int32_t h = state.position;
-        state.sumLeft -= state.history[h][0];
-        state.history[h][0] = fL;
-        state.sumLeft += fL;
-        state.sumRight -= state.history[h][1];
-        state.history[h][1] = fR;
-        state.sumRight += fR;
-        state.sumLeft = clampSum(state.sumLeft, lengths.windowLength);
-        state.sumRight = clampSum(state.sumRight, lengths.windowLength);
-        const float aL = state.sumLeft / lengths.windowLength;
-        const float aR = state.sumRight / lengths.windowLength;
-        *l = (aL * aL) * gL;
-        *r = (aR * aR) * gR;
+        float* entry = state.history[state.position];
+        for (int32_t ch = 0; ch < kChannels; ++ch) {
+            const float f = linkFactor(g[kChannels - 1 - ch] / g[ch]);
+            float& sum = state.sum[ch];
+            sum -= entry[ch];
+            entry[ch] = f;
+            sum += f;
+            sum = clampSum(sum, lengths.windowLength);
+            const float a = sum / lengths.windowLength;
+            ring[ch] = (a * a) * g[ch];
+        }
         if (++p >= ringLength) p = 0;
     }
 }

@@ -1,35 +1,39 @@
-// The stereo link (Part 3.2): couples two gain rings so that the channel with
-// less reduction follows the one with more, smoothed over W samples.
+// The stereo link: couples the two channels of a gain ring so that the channel
+// with less reduction follows the one with more, smoothed over W samples.
 #pragma once
 
 #include <cstdint>
 
+#include "dsp/limiter_constants.h"
+
 namespace quillo {
 
-constexpr int32_t kHistorySize = 512;
-
 struct StereoLinkState {
-    float sumLeft;
-    float sumRight;
-    int32_t position;
-    // The last W link factors: history[i][0] left, history[i][1] right (the
-    // text's historyLeft and historyRight, side by side for the vector path).
-    float history[kHistorySize][2];
+    float sum[kChannels];  // running sum of each channel's history
+    int32_t position;      // the last written history entry
+    // The last W link factors, [entry][channel]: both channels of an entry side
+    // by side, as the vector path reads them.
+    float history[kHistorySize][kChannels];
 };
 
-// Link reset (Part 3.2 step 3): histories 1.0, sums windowLength, position 0.
+// Every history entry 1.0 (no coupling), each sum windowLength, position 0.
 void resetStereoLink(StereoLinkState& state, float windowLength);
 
 // The lengths the link runs with: W = trunc(windowLength), at most
-// kHistorySize - 10 (the caller guarantees it).
+// kHistorySize - kHistorySpare (the caller guarantees it).
 struct LinkLengths {
     int32_t window;      // W
     float windowLength;  // the float divisor and clamp bound
 };
 
-// linkChannelGains(state, left, right, start, n): the gain of position P is
-// left[P * stride] and right[P * stride]; positions wrap at ringLength.
-void linkChannelGains(StereoLinkState& state, float* left, float* right, int32_t stride,
-                      int32_t start, int32_t n, int32_t ringLength, LinkLengths lengths);
+// The link factor of a channel whose gain is ratio times the other's:
+// 1 - (1 - min(1, ratio))^2, flushed below the tiny threshold. The channel with
+// the lower gain gets 1; the other a factor that shrinks as they move apart.
+float linkFactor(float ratio);
+
+// Couples the gains of ring positions start .. start + n - 1 (wrapping at
+// ringLength); gains holds position P's channel ch at [kChannels * P + ch].
+void linkChannelGains(StereoLinkState& state, float* gains, int32_t start, int32_t n, int32_t ringLength,
+                      LinkLengths lengths);
 
 }  // namespace quillo

@@ -12,29 +12,38 @@
 
 namespace quillo {
 
+// Floats in one 128-bit register.
+constexpr int32_t kLanes = 4;
+// The pipeline steps over pairs of frames: both channels of both frames fill
+// one register, [L R L' R'].
+constexpr int32_t kPairFrames = 2;
+constexpr int32_t kPairFloats = kPairFrames * kChannels;
+static_assert(kPairFloats == kLanes, "a frame pair fills one register");
+
 // Longest stretch of frame pairs one pipeline run takes (longer stretches run
 // as several).
 constexpr int32_t kPipelinePairs = 256;
-constexpr int32_t kPipelineDepth = 5;  // the output stage runs this many pairs behind the follower
+// The output stage runs this many pairs behind the follower.
+constexpr int32_t kPipelineDepth = 5;
 
 // Room of a history laid out in a line for one run: the W entries before the
 // run, then one entry per frame of the run.
-constexpr int32_t kLinearHistory = 512 + 2 * kPipelinePairs;
+constexpr int32_t kLinearHistory = kHistorySize + kPairFrames * kPipelinePairs;
 
-// Values handed from stage to stage, one entry per frame pair ([L R L' R']),
-// and the three running-sum histories laid out in a line: the value that
-// leaves the sum at the run's frame i is entry i, the value that enters it is
-// written to entry i + W.
-struct alignas(16) PipelineScratch {
-    float softLine[kLinearHistory][2];
-    float softLinkLine[kLinearHistory][2];
-    float brickLinkLine[kLinearHistory][2];
-    float softSum[kPipelinePairs][4];      // running soft sums after each frame of a pair
-    float softGain[kPipelinePairs][4];     // soft gain (raised to 1e-6 when linked)
-    float softFactor[kPipelinePairs][4];   // soft link factors
-    float need[kPipelinePairs][4];         // brickwall need per frame
-    float smoothed[kPipelinePairs][4];     // smoother output (raised to 1e-6 when linked)
-    float brickFactor[kPipelinePairs][4];  // brickwall link factors
+// Values handed from stage to stage, one entry per frame pair, and the three
+// running-sum histories laid out in a line: the value that leaves the sum at
+// the run's frame i is entry i, the value that enters it is written to entry
+// i + W.
+struct alignas(sizeof(__m128)) PipelineScratch {
+    float softLine[kLinearHistory][kChannels];
+    float softLinkLine[kLinearHistory][kChannels];
+    float brickLinkLine[kLinearHistory][kChannels];
+    float softSum[kPipelinePairs][kPairFloats];      // running soft sums after each frame of a pair
+    float softGain[kPipelinePairs][kPairFloats];     // soft gain (raised to the link floor when linked)
+    float softFactor[kPipelinePairs][kPairFloats];   // soft link factors
+    float need[kPipelinePairs][kPairFloats];         // brickwall need per frame
+    float smoothed[kPipelinePairs][kPairFloats];     // smoother output (raised to the link floor when linked)
+    float brickFactor[kPipelinePairs][kPairFloats];  // brickwall link factors
 };
 
 struct LinkLanes {
@@ -55,7 +64,7 @@ struct PipelineState {
     int32_t W, S, L;
     bool iq, link;
 
-    // This stretch: frames 0 .. 2 * pairs - 1.
+    // This stretch: frames 0 .. kPairFrames * pairs - 1.
     int32_t pairs;
     int32_t D0;                 // delayed write position of frame 0
     const float* in;            // inputRing at frame 0
@@ -64,10 +73,10 @@ struct PipelineState {
     float* brickHere;           // brickGain at frame 0
     const float* brickAhead;    // brickGain at frame 0 + R
     float* brickRing;           // brickGain at position 0 (ramps)
-    float* out;                 // the results of frame 0, [f][2]
+    float* out;                 // the results of frame 0, [frame][channel]
     PipelineScratch* scratch;
 
-    // Carried state.
+    // Carried state ([L R] in lanes 0 and 1 unless noted).
     __m128 s, softSum;
     float* softLine;
     LinkLanes softLink, brickLink;
@@ -75,7 +84,7 @@ struct PipelineState {
     int32_t counter;
     SegmentState* segment;
     __m128 env, target, slope, falling;
-    __m128 minSoft, needle;  // over both frames of each pair
+    __m128 minSoft, needle;  // over both frames of each pair, [L R L' R']
 };
 
 void runPipelineSse2(PipelineState& state);

@@ -1,7 +1,8 @@
-// Process-wide timing values and the latency (Part 3.1 step 3).
+// Process-wide timing values and the latency they give.
 #include <gtest/gtest.h>
 
 #include "dsp/engine_timing.h"
+#include "dsp/limiter_constants.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ TEST_F(Timing, DefaultsAre44100) {
 TEST_F(Timing, SingleClassPrecisionRecomputation) {
     applyEngineSampleRate(48000.0f);
     const EngineTiming t = engineTiming();
-    const float r = 48000.0f * 2.2675736e-05f;
+    const float r = 48000.0f * quillo::kRateConstant;
     EXPECT_EQ(t.rateRatio, r);
     EXPECT_EQ(t.rateInverse, 44100.0f / 48000.0f);
     EXPECT_EQ(t.segmentLength, 7.0f * r);
@@ -37,7 +38,7 @@ struct Row {
     int32_t S, R, W, latency;
 };
 
-TEST_F(Timing, TableOfThePart) {
+TEST_F(Timing, LengthsAndLatencyAtCommonRates) {
     const Row rows[] = {{22050, 3, 9, 16, 20},   {32000, 5, 13, 23, 29},   {44100, 7, 19, 32, 40},
                         {48000, 7, 20, 34, 43},  {88200, 14, 38, 64, 80},  {96000, 15, 41, 69, 87},
                         {176400, 28, 76, 128, 160}, {192000, 30, 82, 139, 174}};

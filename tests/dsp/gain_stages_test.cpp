@@ -1,6 +1,8 @@
-// The per-sample units of the gain stages (Part 3.4): follower, segment minima
-// and ramps, smoother.
+// The per-sample units of the gain stages: input admission, follower, segment
+// minima and ramps, smoother.
 #include <gtest/gtest.h>
+
+#include <limits>
 
 #include "dsp/gain_stages.h"
 
@@ -21,16 +23,19 @@ TEST(Follower, KneeZeroNeverAttacks) {
     }
 }
 
-TEST(Follower, CoefficientsAsWritten) {
+TEST(Follower, CoefficientsFromKneeAndRate) {
+    // The default knee's figures, and the rates scaled by the rate inverse.
     const SoftCoefficients c = softCoefficients(89.0f, 0, 1.0f);
-    const float k = 89.0f * 0.007874016f;
-    EXPECT_EQ(c.k, k);
-    EXPECT_EQ(c.kc, 0.8f * ((k * k) * k));
-    EXPECT_EQ(c.attack, 0.03f);
-    EXPECT_EQ(c.release, 0.0009f);
-    EXPECT_EQ(c.releaseFloor, 0.0001f);
     EXPECT_NEAR(c.k, 0.7008f, 1e-4);
     EXPECT_NEAR(c.kc, 0.2753f, 1e-4);
+    EXPECT_EQ(c.attack, kAttackRate);
+    EXPECT_EQ(c.release, kReleaseRate);
+    EXPECT_EQ(c.releaseFloor, kReleaseFloor);
+    EXPECT_EQ(softCoefficients(127.0f, 0, 1.0f).k, 127.0f * kKneeScale);
+    EXPECT_NEAR(softCoefficients(127.0f, 0, 1.0f).k, 1.0f, 1e-6);
+    const SoftCoefficients slow = softCoefficients(89.0f, 0, 0.5f);
+    EXPECT_EQ(slow.attack, kAttackRate * 0.5f);
+    EXPECT_EQ(slow.releaseFloor, kReleaseFloor * 0.5f);
 }
 
 TEST(Follower, AttackStepLeftToRight) {
@@ -47,11 +52,12 @@ TEST(Follower, ReleaseStepByStep) {
     const SoftCoefficients c = softCoefficients(89.0f, 0, 1.0f);
     const float s = 0.4f;
     const float t = 1.0f / 1.5f;
-    float rel = (1.01f - c.kc) * c.release;
+    float rel = (kReleaseOffset - c.kc) * c.release;
     if (rel < c.releaseFloor) rel = c.releaseFloor;
-    float b = 1.0f - ((1.0f - s) + 0.3f * s);
+    float b = 1.0f - ((1.0f - s) + kReleaseBendWeight * s);
     if (b < 0.0f) b = 0.0f;
-    const float expected = s + ((((t - s) - (0.9f * b) * (t - s)) * (1.0f - 0.8f * (1.0f - s))) * rel);
+    const float expected =
+        s + ((((t - s) - (kReleaseBendScale * b) * (t - s)) * (1.0f - kReleaseDepthScale * (1.0f - s))) * rel);
     EXPECT_EQ(softFollowerStep(c, s, 1.5f), expected);
     EXPECT_GT(expected, s);
 }
@@ -60,7 +66,7 @@ TEST(Follower, IqFollowsTheState) {
     SoftCoefficients c = softCoefficients(127.0f, 1, 1.0f);
     // At s = 1 the rate factor is 2 * (kc * (2 - k))^2 in exact terms.
     const float v = c.kc * 1.0f + (c.k * 1.0f) * (1.0f - 1.0f) + c.kcTail;
-    float m = 2.0f * (v * v);
+    float m = kIqRateScale * (v * v);
     if (m > 1.0f) m = 1.0f;
     EXPECT_EQ(softRateFactor(c, 1.0f), m);
     EXPECT_EQ(m, 1.0f);  // knee 127: 2 * 0.8^2 is above 1, clamped
@@ -141,7 +147,7 @@ TEST(Smoother, FallsAtFourTimesTheRate) {
     EXPECT_TRUE(st.falling);
     EXPECT_EQ(st.slope, slope);
     EXPECT_EQ(st.target, 0.5f);
-    EXPECT_EQ(out, 1.0f - 4.0f * slope);
+    EXPECT_EQ(out, 1.0f - kFallSpeedup * slope);
     // It keeps falling until it reaches the target, never below 0.
     float env = out;
     for (int i = 0; i < 10; ++i) env = smootherStep(st, 0.5f, 1.0f, 19.0f);
@@ -171,6 +177,27 @@ TEST(Flush, BelowTwoToMinus32BecomesZero) {
     EXPECT_EQ(flushTiny(-kTinyThreshold), -kTinyThreshold);
     EXPECT_TRUE(std::signbit(flushTiny(-0.0f)));  // zero keeps its sign
     EXPECT_FALSE(std::signbit(flushTiny(-1e-12f)));
+}
+
+TEST(Flush, InputAdmission) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float fullGain = 101.15783f;
+    auto isPositiveZero = [](float v) { return v == 0.0f && !std::signbit(v); };
+    // Not a finite number, or carried past the float range by the gain: silence.
+    for (float x : {nan, -nan, inf, -inf}) {
+        EXPECT_TRUE(isPositiveZero(admitInput(x, 1.0f))) << x;
+        EXPECT_TRUE(isPositiveZero(admitInput(x, fullGain))) << x;
+    }
+    EXPECT_TRUE(isPositiveZero(admitInput(1e38f, fullGain)));
+    EXPECT_TRUE(isPositiveZero(admitInput(-1e38f, fullGain)));
+    // Every finite product passes as the plain product, flushed.
+    EXPECT_EQ(admitInput(kLargestFinite, 1.0f), kLargestFinite);
+    EXPECT_EQ(admitInput(-1e36f, fullGain), -1e36f * fullGain);
+    EXPECT_EQ(admitInput(0.5f, 0.99999887f), 0.5f * 0.99999887f);
+    EXPECT_TRUE(isPositiveZero(admitInput(1e-10f, 1.0f)));
+    EXPECT_TRUE(isPositiveZero(admitInput(-1e-12f, fullGain)));
+    EXPECT_TRUE(std::signbit(admitInput(-0.0f, fullGain)));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The input gain table (Part 3.5).
+// The input gain table: entries, index mapping, identical rebuilds.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,8 +15,8 @@ protected:
 };
 
 TEST_F(GainTable, TinyThresholdIsTwoToMinus32) {
-    EXPECT_EQ(kTinyThreshold, std::ldexp(1.0f, -32));
-    EXPECT_EQ(kTinyThreshold, 2.3283064e-10f);
+    EXPECT_EQ(quillo::kTinyThreshold, std::ldexp(1.0f, -32));
+    EXPECT_EQ(quillo::kTinyThreshold, 2.3283064e-10f);
 }
 
 TEST_F(GainTable, NamedEntries) {
@@ -24,7 +24,7 @@ TEST_F(GainTable, NamedEntries) {
     EXPECT_FLOAT_EQ(gainTableAt(400), 0.99999887f);
     EXPECT_FLOAT_EQ(gainTableAt(801), 101.15783f);
     EXPECT_LT(gainTableAt(400), 1.0f);
-    for (int32_t c = 0; c < kGainTableSize; ++c) {
+    for (int32_t c = 0; c < quillo::kGainTableSize; ++c) {
         const double expected = std::pow(10.0, (static_cast<double>(c) / 10.0 - 40.00001) / 20.0);
         EXPECT_EQ(gainTableAt(c), static_cast<float>(expected)) << c;
     }
@@ -32,7 +32,7 @@ TEST_F(GainTable, NamedEntries) {
 
 TEST_F(GainTable, SameBitsOnEveryBuild) {
     std::vector<float> all;
-    for (int32_t c = 0; c < kGainTableSize; ++c) all.push_back(gainTableAt(c));
+    for (int32_t c = 0; c < quillo::kGainTableSize; ++c) all.push_back(gainTableAt(c));
     EXPECT_EQ(quillo_test::fnv(all), 0x18c0105eb3883178ull) << std::hex << quillo_test::fnv(all);
 }
 
@@ -52,9 +52,9 @@ TEST_F(GainTable, IndexIsTruncatedAndClamped) {
 
 TEST_F(GainTable, RebuildGivesIdenticalValues) {
     std::vector<float> before;
-    for (int32_t c = 0; c < kGainTableSize; ++c) before.push_back(gainTableAt(c));
+    for (int32_t c = 0; c < quillo::kGainTableSize; ++c) before.push_back(gainTableAt(c));
     buildGainTable();
-    for (int32_t c = 0; c < kGainTableSize; ++c) EXPECT_EQ(gainTableAt(c), before[static_cast<size_t>(c)]);
+    for (int32_t c = 0; c < quillo::kGainTableSize; ++c) EXPECT_EQ(gainTableAt(c), before[static_cast<size_t>(c)]);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The engine as the text describes it (Parts 3.1, 3.3, 3.4): facts, invariants,
-// routing, buffers, and the mended faults.
+// The engine through its public interface, on both paths: facts, invariants,
+// routing, buffers, meters, and input that is not a usable number.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -371,6 +371,78 @@ TEST_P(Engine, SecondResetStartsOver) {
     const Stereo first = render(a, in, 400, defaults(gainTableAt(700)));
     ASSERT_TRUE(a.reset(400));
     expectSameBits(render(a, in, 400, defaults(gainTableAt(700))), first);
+}
+
+// Input that is not a usable number: NaN, either infinity, and finite samples
+// that the full input gain carries past the float range.
+const float kUnusable[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                           -std::numeric_limits<float>::infinity(), 1e38f, -1e38f,
+                           -std::numeric_limits<float>::quiet_NaN()};
+constexpr size_t kUnusableKinds = sizeof kUnusable / sizeof kUnusable[0];
+
+// Spoils a signal with unusable samples: a burst on both channels, then single
+// samples at spacings that land in every lane of a register and in block
+// tails. Returns the signal with zeros in their place.
+Stereo spoil(Stereo& s, size_t from) {
+    Stereo zeroed = s;
+    auto put = [&](bool right, size_t at, size_t kind) {
+        (right ? s.right : s.left)[at] = kUnusable[kind % kUnusableKinds];
+        (right ? zeroed.right : zeroed.left)[at] = 0.0f;
+    };
+    for (size_t i = 0; i < 40; ++i) {
+        put(false, from + i, i);
+        put(true, from + i, i + 1);
+    }
+    for (size_t i = 0; i < 48; ++i) put(i % 3 == 0, from + 200 + 53 * i, i);
+    return zeroed;
+}
+
+// Unusable samples count as silence: under heavy limiting the output is, bit
+// for bit, that of the same signal with zeros there, within full scale, on the
+// register-wide and the per-sample input paths (stereo and one channel) and
+// for any block size.
+TEST_P(Engine, UnusableInputCountsAsSilence) {
+    Stereo spoiled = program(9000, 41u);
+    const Stereo zeroed = spoil(spoiled, 2500);
+    Routing leftOnly;
+    leftOnly.rightActive = 0;
+    leftOnly.copyMode = kCopyLeftToRight;
+    leftOnly.singleChannel = true;
+    for (const Routing& r : {Routing(), leftOnly}) {
+        BlockParameters p = defaults(gainTableAt(quillo::kLastGainIndex));
+        p.link = !r.singleChannel;
+        for (int32_t block : {1, 7, 256}) {
+            LimiterEngine a;
+            prepare(a, 256);
+            const Stereo out = render(a, spoiled, block, p, r);
+            for (size_t i = 0; i < out.size(); ++i) {
+                ASSERT_TRUE(std::fabs(out.left[i]) <= 1.0f) << "left " << i << " " << out.left[i];
+                ASSERT_TRUE(std::fabs(out.right[i]) <= 1.0f) << "right " << i << " " << out.right[i];
+            }
+            LimiterEngine b;
+            prepare(b, 256);
+            expectSameBits(out, render(b, zeroed, block, p, r));
+        }
+    }
+}
+
+// Unusable samples inside a quiet signal leave every gain at unity: the signal
+// around them passes exactly, delayed and scaled, and they leave as silence.
+TEST_P(Engine, QuietSignalPassesExactlyAroundUnusableInput) {
+    LimiterEngine e;
+    prepare(e, 512);
+    const float g = gainTableAt(quillo::kLastGainIndex);
+    Stereo in = sine(8000, 0.009f, 0.0123);  // below full scale even at the full gain
+    const Stereo zeroed = spoil(in, 1000);
+    const Stereo out = render(e, in, 512, defaults(g));
+    const size_t lat = static_cast<size_t>(e.latency());
+    for (size_t k = lat; k < out.size(); ++k) {
+        ASSERT_EQ(bitsOf(out.left[k]), bitsOf(quillo::flushTiny(zeroed.left[k - lat] * g))) << k;
+        ASSERT_EQ(bitsOf(out.right[k]), bitsOf(quillo::flushTiny(zeroed.right[k - lat] * g))) << k;
+    }
+    EXPECT_EQ(e.meterLeft.load(), 1.0f);
+    EXPECT_EQ(e.meterRight.load(), 1.0f);
+    EXPECT_EQ(e.kneeLamp.load(), 1.0f);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, Engine, ::testing::Values(false, true),

@@ -1,4 +1,4 @@
-// The stereo link (Part 3.2 step 2) as a unit.
+// The stereo link as a unit: coupling figures, the link floor, wrap-around.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -22,8 +22,7 @@ struct Rings {
 };
 
 void link(StereoLinkState& st, Rings& r, int32_t start, int32_t n) {
-    linkChannelGains(st, r.gains.data(), r.gains.data() + 1, 2, start, n, static_cast<int32_t>(r.gains.size() / 2),
-                     LinkLengths{32, 32.0f});
+    linkChannelGains(st, r.gains.data(), start, n, static_cast<int32_t>(r.gains.size() / 2), LinkLengths{32, 32.0f});
 }
 
 TEST(StereoLink, EqualGainsStayAsTheyAre) {
@@ -72,8 +71,8 @@ TEST(StereoLink, TinyGainsAreRaised) {
     Rings r(8, 0.0f, 1e-9f);
     link(st, r, 0, 8);
     for (int32_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(r.left(i), 0.000001f);
-        EXPECT_EQ(r.right(i), 0.000001f);
+        EXPECT_EQ(r.left(i), kLinkFloor);
+        EXPECT_EQ(r.right(i), kLinkFloor);
     }
 }
 
@@ -85,7 +84,7 @@ TEST(StereoLink, WrapsOverTheRingAndTheHistory) {
         link(st, r, (k * 7) % 10, 7);  // 49 samples through a 10-position ring
     }
     EXPECT_EQ(st.position, 49 % 32);
-    EXPECT_EQ(st.sumRight, 24.0f);
+    EXPECT_EQ(st.sum[1], 24.0f);
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 // The vector path (SSE2 and, where usable, AVX) against the generic path (the
-// text step by step): the same bits for every parameter setting, rate, routing,
-// block size and awkward input value, and across switches between the paths.
+// reference units step by step): the same bits for every parameter setting,
+// rate, routing, block size and awkward input value, and across switches
+// between the paths.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "dsp/gain_table.h"
+#include "dsp/input_gate.h"
+#include "dsp/vector_pipeline.h"
 #include "test_signals.h"
 
 using namespace quillo_test;
@@ -77,7 +81,7 @@ TEST(VectorPathRouting, SameBitsForEveryRoutingAndBlock) {
     buildGainTable();
     resetEngineTiming();
     Stereo in = program(12000, 31u);
-    // Special values: huge, infinite, denormal, negative zero.
+    // Awkward values: huge, infinite, denormal, negative zero.
     in.left[5000] = 1e30f;
     in.right[5001] = -std::numeric_limits<float>::infinity();
     in.left[5002] = 1e-40f;
@@ -121,6 +125,36 @@ TEST(VectorPathRouting, SameBitsForEveryRoutingAndBlock) {
     }
 }
 
+// The input stage's register-wide gate gives the bits of the reference unit
+// for every kind of value in every lane: awkward values and random bit
+// patterns (NaNs with payloads, infinities, denormals) at several gains.
+TEST(InputGate, SameBitsAsTheReferenceUnit) {
+    buildGainTable();
+    std::vector<float> values = {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
+                                 std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                                 quillo::kLargestFinite, -quillo::kLargestFinite, 1e38f, -1e38f, 1e-10f, -3e-11f,
+                                 0.0f, -0.0f, std::numeric_limits<float>::denorm_min(), quillo::kTinyThreshold,
+                                 -quillo::kTinyThreshold, 0.5f, -0.75f, 3.0e5f};
+    Noise rng(5u);
+    for (int i = 0; i < 4000; ++i) {
+        const uint32_t bits = rng.next();
+        float v;
+        std::memcpy(&v, &bits, sizeof v);
+        values.push_back(v);
+    }
+    for (float gain : {gainTableAt(0), gainTableAt(400), gainTableAt(quillo::kLastGainIndex), 1.0f}) {
+        const quillo::InputGate gate(gain);
+        for (size_t first = 0; first + quillo::kLanes <= values.size(); ++first) {
+            float lanes[quillo::kLanes];
+            _mm_storeu_ps(lanes, gate.admit(_mm_loadu_ps(values.data() + first)));
+            for (int32_t lane = 0; lane < quillo::kLanes; ++lane) {
+                const float x = values[first + static_cast<size_t>(lane)];
+                ASSERT_EQ(bitsOf(lanes[lane]), bitsOf(quillo::admitInput(x, gain))) << x << " * " << gain;
+            }
+        }
+    }
+}
+
 // Switching between the paths from block to block (as a timing change by
 // another instance would) carries every state across exactly.
 TEST(VectorPathRouting, SwitchingPathsBetweenBlocks) {
@@ -157,9 +191,9 @@ TEST(VectorPathRouting, SwitchingPathsBetweenBlocks) {
 namespace {
 
 // Another instance changes the process-wide rate between blocks (no reset):
-// the engine follows the text with the current timing, and switches back to
-// the vector path when the timing of its reset returns, bit for bit the same as
-// the text step by step throughout.
+// the engine runs the generic path with the current timing, and switches back
+// to the vector path when the timing of its reset returns, bit for bit the same
+// as the generic path throughout.
 TEST(VectorPathRouting, RateChangedByAnotherInstance) {
     buildGainTable();
     resetEngineTiming();
