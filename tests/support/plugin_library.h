@@ -41,7 +41,8 @@ public:
     Entry entry(const char* name = "main") const {
         if (handle == nullptr) return nullptr;
 #if defined(_WIN32)
-        return reinterpret_cast<Entry>(GetProcAddress(static_cast<HMODULE>(handle), name));
+        // Through a generic function pointer: the entry's real type is not GetProcAddress's.
+        return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(handle), name)));
 #else
         return reinterpret_cast<Entry>(dlsym(handle, name));
 #endif
