@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "blackbox_fixture.h"
+#include "support/black_box.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "blackbox_fixture.h"
+#include "support/black_box.h"
 
 TEST_F(BlackBox, RecordShowsTheFinishedIdentity) {
     auto effect = create();

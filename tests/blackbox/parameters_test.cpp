@@ -1,7 +1,7 @@
 #include <cmath>
 #include <limits>
 
-#include "blackbox_fixture.h"
+#include "support/black_box.h"
 
 namespace {
 

@@ -8,8 +8,7 @@
 #include "editor/editor_panel.h"
 #include "editor/memory_surface.h"
 #include "editor_fakes.h"
-#include "support/plugin_library.h"
-#include "support/recording_host.h"
+#include "support/black_box.h"
 #include "window_host.h"
 
 namespace {
@@ -17,25 +16,11 @@ namespace {
 constexpr DWORD kFewTicks = 300;
 constexpr DWORD kLampSettling = 900;
 
-class EditorWindowTest : public ::testing::Test {
+class EditorWindowTest : public BlackBox {
 protected:
-    static PluginLibrary& library() {
-        static PluginLibrary loaded(QUILLO_MODULE_FILE);
-        return loaded;
-    }
-
     void SetUp() override {
-        host().reset();
-        ASSERT_TRUE(library().loaded()) << QUILLO_MODULE_FILE;
-        ASSERT_NE(library().entry(), nullptr);
+        BlackBox::SetUp();
         ASSERT_TRUE(skin.loadSkin(QUILLO_RESOURCES_DIR));
-    }
-    void TearDown() override { host().reset(); }
-
-    static RecordingHost& host() { return RecordingHost::instance(); }
-
-    std::unique_ptr<EffectHandle> create() {
-        return std::make_unique<EffectHandle>(library().entry()(RecordingHost::callback));
     }
 
     static bool classRegistered() {
