@@ -28,13 +28,13 @@ $(ASAN)/CMakeCache.txt: | deps
 	    -DCMAKE_MODULE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 
 linux: $(LINUX)/CMakeCache.txt
-	@$(CMAKE) --build $(LINUX) -j $(JOBS)
+	@$(CMAKE) --build $(LINUX) -j $(JOBS) -- --no-print-directory
 
 win32: $(WIN32)/CMakeCache.txt
-	@$(CMAKE) --build $(WIN32) -j $(JOBS)
+	@$(CMAKE) --build $(WIN32) -j $(JOBS) -- --no-print-directory
 
 asan: $(ASAN)/CMakeCache.txt
-	@$(CMAKE) --build $(ASAN) -j $(JOBS)
+	@$(CMAKE) --build $(ASAN) -j $(JOBS) -- --no-print-directory
 
 build: linux win32
 
