@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "dsp/engine_timing.h"
@@ -50,6 +51,8 @@ constexpr char kProgramNames[] =
 constexpr char kUnfilledProgramName[] = "-- error --";
 constexpr const char* kSwitchTexts[] = {"Off", "On"};
 constexpr const char* kChannelTexts[] = {"Stereo", "Left", "Right"};
+constexpr int32_t kSwitchChoices = static_cast<int32_t>(std::size(kSwitchTexts));
+constexpr int32_t kChannelChoices = static_cast<int32_t>(std::size(kChannelTexts));
 constexpr char kErrorText[] = "error";
 
 // Counts the live instances; the first one builds the process-wide tables.
@@ -173,8 +176,8 @@ void LimiterEffect::parameterText(int32_t index, char* text) {
         case kInGain: gainText(text); return;
         case kKnee: formatNumber(paramValue[kKnee] * kKneePercentScale * kPercent, text, kDisplayOffset); return;
         case kIq: case kStereoLink: case kAutoSelectChannels:
-            std::strcpy(text, choiceText(wholePart(paramValue[index]), kSwitchTexts, 2)); return;
-        case kForceChannels: std::strcpy(text, choiceText(wholePart(paramValue[index]), kChannelTexts, 3)); return;
+            std::strcpy(text, choiceText(wholePart(paramValue[index]), kSwitchTexts, kSwitchChoices)); return;
+        case kForceChannels: std::strcpy(text, choiceText(wholePart(paramValue[index]), kChannelTexts, kChannelChoices)); return;
         default: std::strcpy(text, kErrorText); return;
     }
 }
