@@ -8,8 +8,6 @@ namespace {
 // One rectangle for every editor; the host receives a pointer to it.
 ERect editorRectangle{0, 0, kEditorHeight, kEditorWidth};
 
-constexpr float kStartupValues[] = {kUnityGainValue, kDefaultKnee, 0.0f, 1.0f, 1.0f, 0.0f};
-
 }  // namespace
 
 LimiterEditor::LimiterEditor(LimiterEffect* owner)
@@ -62,7 +60,7 @@ void LimiterEditor::reservedOperation(int32_t, int32_t) {}
 
 void LimiterEditor::applyStartupDefaults() {
     int32_t index = 0;
-    for (float value : kStartupValues) {
+    for (float value : kParameterStart) {
         limiter->paramValue[index++] = value;
     }
     limiter->singleChannel = false;

@@ -1,6 +1,5 @@
 // The limiter's audio path as the host drives it: rate and block size, switching
 // on and off, and per block the channel routing handed to the engine.
-#include <cmath>
 
 #include "dsp/engine_timing.h"
 #include "plugin/limiter_effect.h"
@@ -9,7 +8,6 @@ namespace {
 
 enum ForcedChannels : int32_t { kStereo = 0, kLeftOnly = 1, kRightOnly = 2 };
 enum CopyMode : int32_t { kNoCopy = 0, kCopyLeft = 1, kCopyRight = 2 };
-constexpr float kLargestWholePart = 2147483520.0f;
 
 bool usableBuffers(float** inputs, float** outputs, int32_t frames) {
     return inputs != nullptr && outputs != nullptr && inputs[0] != nullptr && inputs[1] != nullptr &&
@@ -32,11 +30,7 @@ Routing forcedRouting(int32_t choice) {
 
 }  // namespace
 
-int32_t LimiterEffect::wholePart(float value) {
-    return std::fabs(value) < kLargestWholePart ? static_cast<int32_t>(value) : 0;
-}
-
-bool LimiterEffect::switchOn(int32_t index) const { return wholePart(paramValue[index]) == 1; }
+bool LimiterEffect::switchOn(int32_t index) const { return truncateToInt(paramValue[index]) == 1; }
 
 void LimiterEffect::changeSampleRate(float rate) {
     if (!usableSampleRate(rate)) return;
@@ -86,14 +80,14 @@ BlockParameters LimiterEffect::blockParameters(const Routing& routing) const {
     BlockParameters parameters;
     parameters.inputGain = inputGainLinear;
     parameters.knee = paramValue[kKnee];
-    parameters.iq = wholePart(paramValue[kIq]);
+    parameters.iq = truncateToInt(paramValue[kIq]);
     parameters.link = switchOn(kStereoLink) && !routing.singleChannel;
     return parameters;
 }
 
 Routing LimiterEffect::selectChannels(float** inputs, float** outputs) {
     const bool automatic = switchOn(kAutoSelectChannels);
-    Routing routing = automatic ? automaticRouting(inputs, outputs) : forcedRouting(wholePart(paramValue[kForceChannels]));
+    Routing routing = automatic ? automaticRouting(inputs, outputs) : forcedRouting(truncateToInt(paramValue[kForceChannels]));
     if (automatic && channelChoicePending) publishChannelChoice(routing);
     routing.singleChannel = routing.leftActive != routing.rightActive;
     leftActive = routing.leftActive;

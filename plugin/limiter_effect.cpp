@@ -14,7 +14,6 @@
 namespace {
 
 constexpr float kParameterMaximum[kParameterCount] = {1.0f, 127.0f, 1.0f, 1.0f, 1.0f, 2.0f};
-constexpr float kParameterStart[kParameterCount] = {0.5f, 89.0f, 0.0f, 1.0f, 1.0f, 0.0f};
 constexpr float kInGainBeforePrograms = 0.5f;
 constexpr float kKneePercentScale = 0.007874016f;
 constexpr float kPercent = 100.0f;
@@ -176,8 +175,8 @@ void LimiterEffect::parameterText(int32_t index, char* text) {
         case kInGain: gainText(text); return;
         case kKnee: formatNumber(paramValue[kKnee] * kKneePercentScale * kPercent, text, kDisplayOffset); return;
         case kIq: case kStereoLink: case kAutoSelectChannels:
-            std::strcpy(text, choiceText(wholePart(paramValue[index]), kSwitchTexts, kSwitchChoices)); return;
-        case kForceChannels: std::strcpy(text, choiceText(wholePart(paramValue[index]), kChannelTexts, kChannelChoices)); return;
+            std::strcpy(text, choiceText(truncateToInt(paramValue[index]), kSwitchTexts, kSwitchChoices)); return;
+        case kForceChannels: std::strcpy(text, choiceText(truncateToInt(paramValue[index]), kChannelTexts, kChannelChoices)); return;
         default: std::strcpy(text, kErrorText); return;
     }
 }

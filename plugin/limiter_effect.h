@@ -20,6 +20,9 @@ constexpr int32_t kProgramNameLength = 23;
 constexpr int32_t kProgramValueSlots = 20;
 constexpr int32_t kLimiterId = fourCharCode('V', 'q', 'z', 'u');
 
+// Natural start values of the six parameters, the same in every program.
+constexpr float kParameterStart[] = {0.5f, 89.0f, 0.0f, 1.0f, 1.0f, 0.0f};
+
 enum ParameterIndex : int32_t {
     kInGain = 0,
     kKnee = 1,
@@ -104,7 +107,6 @@ private:
     BlockParameters blockParameters(const Routing& routing) const;
     bool switchOn(int32_t index) const;
     void gainText(char* text);
-    static int32_t wholePart(float value);
 
     ProgramRecord* programs = nullptr;
     float levelReading = 0.0f;

@@ -2,14 +2,14 @@
 
 #include <cmath>
 
+#include "dsp/gain_table.h"
+
 namespace limit_tool {
 
 namespace {
 
 constexpr double kStepTolerance = 1e-6;
 constexpr double kHalfStep = 0.5;
-constexpr double kDecibelsPerDecade = 20.0;
-constexpr double kDecade = 10.0;
 constexpr float kOn = 1.0f;
 constexpr float kOff = 0.0f;
 // Force Channels spans three choices; these normalised values sit at the start
@@ -36,7 +36,7 @@ double gainStepDecibels(int32_t step) {
 
 float tableGain(int32_t step) {
     const double decibels = step / kGainStepsPerDecibel - kGainTableOffsetDb;
-    return static_cast<float>(std::pow(kDecade, decibels / kDecibelsPerDecade));
+    return static_cast<float>(std::pow(quillo::kDecibelBase, decibels / quillo::kDecibelsPerDecade));
 }
 
 float normalisedGain(int32_t step) {
@@ -46,7 +46,7 @@ float normalisedGain(int32_t step) {
 
 int32_t gainStepOf(float normalised) {
     const float stored = 1.0f * normalised;
-    return static_cast<int32_t>(static_cast<float>(kGainStepScale) * stored);
+    return gainTableIndex(stored);
 }
 
 int32_t kneeNaturalFromPercent(double percent) {

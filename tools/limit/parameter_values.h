@@ -6,26 +6,28 @@
 #include <cstdint>
 #include <optional>
 
+#include "dsp/limiter_constants.h"
+#include "plugin/limiter_effect.h"
+
 namespace limit_tool {
 
-enum ParameterSlot : int32_t {
-    kParamInGain = 0,
-    kParamKnee = 1,
-    kParamIq = 2,
-    kParamStereoLink = 3,
-    kParamAutoSelect = 4,
-    kParamForceChannels = 5,
-    kParamCount = 6,
-};
+// The plug-in's parameter indices, as a host addresses them through the record.
+constexpr int32_t kParamInGain = kInGain;
+constexpr int32_t kParamKnee = kKnee;
+constexpr int32_t kParamIq = kIq;
+constexpr int32_t kParamStereoLink = kStereoLink;
+constexpr int32_t kParamAutoSelect = kAutoSelectChannels;
+constexpr int32_t kParamForceChannels = kForceChannels;
+constexpr int32_t kParamCount = kParameterCount;
 
 // IN Gain picks an entry of the plug-in's gain table in tenth-decibel steps:
 // step = trunc(kGainStepScale * normalised value).
-constexpr int32_t kGainStepScale = 801;
+constexpr int32_t kGainStepScale = quillo::kLastGainIndex;
 constexpr int32_t kLowestGainStep = 0;
 constexpr int32_t kUnityGainStep = 400;
 constexpr int32_t kHighestGainStep = kGainStepScale;
-constexpr double kGainStepsPerDecibel = 10.0;
-constexpr double kGainTableOffsetDb = 40.00001;
+constexpr double kGainStepsPerDecibel = quillo::kGainStepsPerDecibel;
+constexpr double kGainTableOffsetDb = quillo::kGainTableOffsetDb;
 constexpr double kLowestGainDb = (kLowestGainStep - kUnityGainStep) / kGainStepsPerDecibel;
 constexpr double kHighestGainDb = (kHighestGainStep - kUnityGainStep) / kGainStepsPerDecibel;
 
