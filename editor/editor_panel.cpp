@@ -2,6 +2,7 @@
 #include "editor/editor_panel.h"
 
 #include "editor/face_mapping.h"
+#include "host/number_format.h"
 #include "editor/skin_layout.h"
 
 EditorPanel::EditorPanel(EffectView& effectView) : view(&effectView) {}

@@ -1,14 +1,11 @@
 #include "editor/readout.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "editor/skin_layout.h"
 
 namespace {
 
-constexpr char kNegativeZero[] = "-0.0";
-constexpr char kPositiveZero[] = "0.0";
 constexpr double kDecibelsPerDecade = 20.0;
 
 // The font glyph of a character, or -1 when the font has none.
@@ -42,12 +39,6 @@ ReadoutLayout layoutReadout(const char* text, ReadoutUnit unit) {
     layout.glyphs[layout.count++] = GlyphPlacement{unitGlyph, layout.cursor + kReadoutMargin};
     layout.cursor += kFontGlyphs[unitGlyph].width;
     return layout;
-}
-
-void dropNegativeZero(char* text) {
-    if (std::strcmp(text, kNegativeZero) == 0) {
-        std::memcpy(text, kPositiveZero, sizeof kPositiveZero);
-    }
 }
 
 float readoutNumber(double value, ReadoutUnit unit) {

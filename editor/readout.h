@@ -26,8 +26,5 @@ struct ReadoutLayout {
 // font lacks are skipped without advancing.
 ReadoutLayout layoutReadout(const char* text, ReadoutUnit unit);
 
-// The formatter writes a negative zero with its sign; the read-outs drop it.
-void dropNegativeZero(char* text);
-
 // The value a read-out formats: decibels of a gain, or the percentage itself.
 float readoutNumber(double value, ReadoutUnit unit);

@@ -19,6 +19,8 @@ constexpr double kDecibelsPerDecade = 20.0;
 constexpr double kMillisecondsPerSecond = 1000.0;
 constexpr int32_t kDigitAndPoint = 2;
 constexpr int32_t kIntegerScratch = 16;
+constexpr char kNegativeZero[] = "-0.0";
+constexpr char kPositiveZero[] = "0.0";
 
 char digitOf(double x) { return static_cast<char>('0' + static_cast<int32_t>(std::fmod(x, kDigitBase))); }
 
@@ -94,6 +96,10 @@ void formatIntegerText(int32_t value, char* text) {
     std::snprintf(wide, sizeof wide, "%7d", static_cast<int>(value));
     std::memcpy(text, wide, kNumberBudget);
     text[kNumberBudget] = '\0';
+}
+
+void dropNegativeZero(char* text) {
+    if (std::strcmp(text, kNegativeZero) == 0) std::strcpy(text, kPositiveZero);
 }
 
 void EffectBase::formatNumber(float value, char* text, int8_t offset) { formatNumberText(value, text, offset); }

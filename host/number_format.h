@@ -13,3 +13,7 @@ constexpr char kMinusInfinityText[] = "  -oo   ";
 void formatNumberText(float value, char* text, int8_t offset);
 void formatDecibelText(float gain, char* text);
 void formatIntegerText(int32_t value, char* text);
+
+// The formatter writes a value just below zero as a negative zero; displays
+// show it without the sign.
+void dropNegativeZero(char* text);

@@ -10,6 +10,7 @@
 #include "dsp/gain_table.h"
 #include "editor/limiter_editor.h"
 #include "host/module_state.h"
+#include "host/number_format.h"
 
 namespace {
 
@@ -188,7 +189,8 @@ void LimiterEffect::gainText(char* text) {
     if (gain >= 1.0f) gain += kUnityGuard;
     char scratch[kDisplayScratch];
     formatNumber(static_cast<float>(kDecibelsPerDecade * std::log10(static_cast<double>(gain))), scratch, kDisplayOffset);
-    std::strcpy(text, std::strcmp(scratch, "-0.0") == 0 ? "0.0" : scratch);
+    dropNegativeZero(scratch);
+    std::strcpy(text, scratch);
 }
 
 void LimiterEffect::selectProgram(int32_t program) {
