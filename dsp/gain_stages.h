@@ -93,7 +93,10 @@ inline float softFollowerStep(const SoftCoefficients& c, float s, float x) {
         const float d = t - s;
         s = s + (((d - (kReleaseBendScale * b) * d) * (1.0f - kReleaseDepthScale * (1.0f - s))) * rel);
     }
-    if (s < kTinyThreshold) s = 0.0f;
+    // A step that gives no number at all (only coefficients far outside the
+    // parameters' ranges can) falls to 0 with the tiny ones: the state never
+    // leaves [0, 1], so nothing downstream can become NaN.
+    if (!(s >= kTinyThreshold)) s = 0.0f;
     if (s > 1.0f) s = 1.0f;
     return s;
 }

@@ -57,12 +57,15 @@ void LimiterEngine::freeRings() {
     scratch = nullptr;
 }
 
+// The window must leave the spare entries of the histories free. The test is
+// made on the float length, so that no length too large for an int32_t can
+// pass it by wrapping.
 bool LimiterEngine::fitsHistories(const EngineTiming& t) {
     if (!positiveFinite(t.rateInverse) || !positiveFinite(t.segmentLength) ||
         !positiveFinite(t.rampLength) || !positiveFinite(t.windowLength)) {
         return false;
     }
-    return truncateToInt(t.windowLength) + quillo::kHistorySpare <= quillo::kHistorySize;
+    return t.windowLength < static_cast<float>(quillo::kHistorySize - quillo::kHistorySpare + 1);
 }
 
 LimiterEngine::Lengths LimiterEngine::lengthsOf(const EngineTiming& t) {
@@ -72,20 +75,6 @@ LimiterEngine::Lengths LimiterEngine::lengthsOf(const EngineTiming& t) {
     len.ramp = truncateToInt(t.rampLength);
     len.window = truncateToInt(t.windowLength);
     return len;
-}
-
-// Every block reads the process-wide timing, so a rate change by another
-// instance acts at once. Timing that would not fit the histories (or is not
-// usable at all) is not followed: the block runs with the timing of the last
-// reset, so no index ever leaves the histories or the rings.
-LimiterEngine::Lengths LimiterEngine::blockLengths(bool* sameAsReset) const {
-    const EngineTiming now = engineTiming();
-    const EngineTiming& then = resetLengths.timing;
-    *sameAsReset = now.rateRatio == then.rateRatio && now.rateInverse == then.rateInverse &&
-                   now.segmentLength == then.segmentLength && now.rampLength == then.rampLength &&
-                   now.windowLength == then.windowLength;
-    if (*sameAsReset || !fitsHistories(now)) return resetLengths;
-    return lengthsOf(now);
 }
 
 // The four interleaved rings, the piece store and the vector path's scratch in
@@ -117,9 +106,8 @@ bool LimiterEngine::allocateRings(int32_t newBlockSize) {
     return true;
 }
 
-bool LimiterEngine::reset(int32_t newBlockSize) {
+bool LimiterEngine::reset(int32_t newBlockSize, const EngineTiming& timing) {
     isReady = false;
-    const EngineTiming timing = engineTiming();
     if (newBlockSize < 1 || newBlockSize > kLargestBlock || !fitsHistories(timing)) return false;
     if (!allocateRings(newBlockSize)) return false;
 
@@ -168,13 +156,13 @@ __attribute__((force_align_arg_pointer))
 void LimiterEngine::process(float** inputs, float** outputs, int32_t frames, const BlockParameters& p,
                             const Routing& r, bool accumulate) {
     if (!isReady || frames <= 0 || inputs == nullptr || outputs == nullptr) return;
-    bool same = false;
-    const Lengths len = blockLengths(&same);
-    // The vector path needs the timing of the last reset, at least two entries
-    // of history and one frame per segment, and a segment counter below S (a
-    // block run with another rate may leave it above).
-    const bool generic = forceGeneric || !same || len.window < quillo::kPairFrames || len.segment < 1 ||
-                         segment.counter >= len.segment;
+    // Every block runs with the timing of the last reset: the rings and
+    // histories were laid out for it, and a rate set since (by this instance or
+    // by another one, the timing values being shared) acts from the next reset.
+    const Lengths& len = resetLengths;
+    // The vector path needs at least two entries of history and one frame per
+    // segment.
+    const bool generic = forceGeneric || len.window < quillo::kPairFrames || len.segment < 1;
     // A block longer than the reset's block size runs as the host would have cut
     // it: pieces of at most that size, one after the other.
     for (int32_t offset = 0; offset < frames;) {

@@ -72,13 +72,14 @@ public:
     LimiterEngine(const LimiterEngine&) = delete;
     LimiterEngine& operator=(const LimiterEngine&) = delete;
 
-    // The engine's part of the plug-in's resume: takes the current process-wide
-    // timing, sets the ring length to blockSize plus the ring margin,
+    // The engine's part of the plug-in's resume: takes the given timing (by
+    // default the current process-wide values) for every block until the next
+    // reset, sets the ring length to blockSize plus the ring margin,
     // (re)allocates the rings without throwing and resets the rings, both link
     // records and both gain stages. Returns false, and leaves the engine not
     // ready, when blockSize < 1, the memory cannot be had, or the timing's
     // window does not fit the histories.
-    bool reset(int32_t blockSize);
+    bool reset(int32_t blockSize, const EngineTiming& timing = engineTiming());
 
     // One block. Blocks longer than the reset's block size are run in pieces of
     // at most that size; a not-ready engine leaves the buffers untouched. Input
@@ -118,7 +119,6 @@ private:
     static bool fitsHistories(const EngineTiming& t);
     static bool exactReciprocal(float v);
     static Lengths lengthsOf(const EngineTiming& t);
-    Lengths blockLengths(bool* sameAsReset) const;
     bool allocateRings(int32_t newBlockSize);
 
     void runPiece(float** inputs, float** outputs, int32_t offset, int32_t n, const BlockParameters& p,

@@ -83,12 +83,6 @@ bool LimiterEngine::exactReciprocal(float v) {
 void LimiterEngine::historiesToLines() {
     if (linesHoldHistories) return;
     const int32_t W = resetLengths.window;
-    // A position left at W or beyond by a block that ran with a longer window
-    // (another instance's rate) goes to entry 0 next, as W - 1 does.
-    if (softHistoryPos >= W) softHistoryPos = W - 1;
-    for (auto& link : links) {
-        if (link.position >= W) link.position = W - 1;
-    }
     toLine(scratch->softLine, softHistory, softHistoryPos, W);
     toLine(scratch->softLinkLine, links[kSoftLink].history, links[kSoftLink].position, W);
     toLine(scratch->brickLinkLine, links[kBrickLink].history, links[kBrickLink].position, W);

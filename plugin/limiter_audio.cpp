@@ -53,7 +53,9 @@ void LimiterEffect::onSuspend() {
 void LimiterEffect::onResume() {
     engineReady = false;
     changeSampleRate(sampleRate());
-    if (!engine.reset(blockSize())) return;
+    // The engine keeps this rate's timing until the next resume, whatever
+    // rate any instance sets meanwhile.
+    if (!engine.reset(blockSize(), timingForRate(sampleRate()))) return;
     updateInputGain();
     engine.resetMeters();
     if (switchOn(kAutoSelectChannels)) channelChoicePending = true;

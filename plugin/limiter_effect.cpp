@@ -1,6 +1,7 @@
 // Parameters and programs of the limiter, and its construction.
 #include "plugin/limiter_effect.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -136,8 +137,12 @@ void LimiterEffect::initialisePrograms() {
     updateInputGain();
 }
 
+// Values arrive normalised; anything outside 0..1 is taken as the nearer end,
+// so that every stored value, and every value the plug-in later reports, is in
+// its parameter's range.
 void LimiterEffect::setParameterValue(int32_t index, float value) {
     if (!validIndex(index) || !std::isfinite(value)) return;
+    value = std::clamp(value, 0.0f, 1.0f);
     if (!changeFromPlugin && limiterEditor != nullptr) {
         if (index == kInGain) limiterEditor->changedControl = kGainControl;
         if (index == kKnee) limiterEditor->changedControl = kKneeControl;

@@ -81,6 +81,12 @@ float peakOf(const Channels& signal) {
     return peak;
 }
 
+Channels slice(const Channels& signal, size_t from, size_t to) {
+    Channels part;
+    for (const auto& channel : signal) part.emplace_back(channel.begin() + from, channel.begin() + to);
+    return part;
+}
+
 }  // namespace
 
 TEST_F(Audio, NothingHappensBeforeTheEffectIsSwitchedOn) {
@@ -214,4 +220,36 @@ TEST_F(Audio, InPlaceProcessingMatchesSeparateBuffers) {
         record->processReplacing(record, io, io, 256);
     }
     EXPECT_TRUE(sameBits(separate, buffer));
+}
+
+// The timing values are shared by every instance in the process. A rate set
+// without a resume, by this instance or another, leaves a running instance's
+// output as it was (it once extrapolated the gain curve, or crashed the host
+// for rates too large for the histories); the reported latency follows at once,
+// and a rate that does not fit is refused at the next resume.
+TEST_F(Audio, RateSetElsewhereWaitsForTheNextResume) {
+    const Channels input = noise(4096, 4.0f, 31u);
+    start();
+    const Channels reference = render(input, 512);
+    for (float rate : {100.0f, 8000.0f, 3e12f}) {
+        auto running = create();
+        auto other = create();
+        ASSERT_TRUE(running && other);
+        std::swap(effect, running);
+        record = effect->record();
+        start();
+        Channels output = render(slice(input, 0, 1024), 512);
+        other->dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+        effect->dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+        EXPECT_EQ(record->initialDelay, other->record()->initialDelay);
+        const Channels rest = render(slice(input, 1024, 4096), 512);
+        for (int c = 0; c < 2; ++c) output[c].insert(output[c].end(), rest[c].begin(), rest[c].end());
+        EXPECT_TRUE(sameBits(reference, output)) << rate;
+    }
+    effect->dispatch(effMainsChanged, 0, 1);
+    Channels untouched(2, std::vector<float>(256, 7.0f));
+    float* in[2] = {const_cast<float*>(input[0].data()), const_cast<float*>(input[1].data())};
+    float* out[2] = {untouched[0].data(), untouched[1].data()};
+    record->processReplacing(record, in, out, 256);
+    EXPECT_EQ(untouched[0][0], 7.0f);
 }

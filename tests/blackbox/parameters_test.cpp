@@ -111,7 +111,7 @@ TEST_F(Parameters, OutOfRangeIndicesAreRefused) {
     for (int32_t i = 0; i < 6; ++i) EXPECT_EQ(get(i), kStartValues[i]);
 }
 
-TEST_F(Parameters, NonFiniteValuesAreIgnoredAndOutOfRangeGainIsClamped) {
+TEST_F(Parameters, NonFiniteValuesAreIgnoredAndOutOfRangeValuesTakeTheNearerEnd) {
     for (float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
                       -std::numeric_limits<float>::infinity()}) {
         set(0, bad);
@@ -120,10 +120,20 @@ TEST_F(Parameters, NonFiniteValuesAreIgnoredAndOutOfRangeGainIsClamped) {
         EXPECT_EQ(get(1), kStartValues[1]);
     }
     set(0, 2.0f);
-    EXPECT_EQ(get(0), 2.0f) << "stored as given";
-    EXPECT_EQ(display(0), "40.0") << "but the gain stops at the top of the table";
+    EXPECT_EQ(get(0), 1.0f);
+    EXPECT_EQ(display(0), "40.0");
     set(0, -3.0f);
+    EXPECT_EQ(get(0), 0.0f);
     EXPECT_EQ(display(0), "-40.");
+    // Huge finite values once overflowed the natural range to infinity, which a
+    // program change then sent to the host as automation.
+    for (int32_t i = 0; i < 6; ++i) set(i, 3e38f);
+    for (int32_t i = 0; i < 6; ++i) EXPECT_EQ(get(i), 1.0f) << i;
+    host().reset();
+    effect->dispatch(effSetProgram, 0, 0);
+    const auto automations = host().callsWith(audioMasterAutomate);
+    ASSERT_EQ(automations.size(), 6u);
+    for (const HostCall& a : automations) EXPECT_EQ(a.opt, 1.0f) << a.index;
 }
 
 TEST_F(BlackBox, SecondInstanceKeepsTheGainTableAndANewFirstRebuildsIt) {

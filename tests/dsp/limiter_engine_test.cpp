@@ -330,9 +330,12 @@ TEST_P(Engine, NotReadyLeavesBuffersUntouched) {
     EXPECT_FALSE(e.reset(0));
     EXPECT_FALSE(e.reset(-5));
     e.process(ins, outs, 64, defaults(1.0f), Routing(), false);
-    applyEngineSampleRate(800000.0f);  // W + 10 above 512
-    EXPECT_FALSE(e.reset(64));
-    e.process(ins, outs, 64, defaults(1.0f), Routing(), false);
+    // W + 10 above 512, also where W itself is too large for an int32_t.
+    for (float rate : {800000.0f, 3e12f, 1e20f, std::numeric_limits<float>::max()}) {
+        applyEngineSampleRate(rate);
+        EXPECT_FALSE(e.reset(64)) << rate;
+        e.process(ins, outs, 64, defaults(1.0f), Routing(), false);
+    }
     for (float v : out.left) EXPECT_EQ(v, 5.0f);
     applyEngineSampleRate(44100.0f);
     EXPECT_TRUE(e.reset(64));
@@ -347,21 +350,26 @@ TEST_P(Engine, HighestRatesThatFit) {
     for (size_t i = 0; i < out.size(); ++i) ASSERT_LE(std::fabs(out.left[i]), 1.0f);
 }
 
-TEST_P(Engine, TimingChangedByAnotherInstanceStaysInBounds) {
-    LimiterEngine e;
-    prepare(e, 256);
+// A rate set after the reset, by this engine's owner or by another instance
+// (the timing values are shared), changes nothing before the next reset: the
+// gain curve once extrapolated its ramps and flipped the polarity.
+TEST_P(Engine, RateSetWithoutResetChangesNothingUntilTheNextReset) {
     const Stereo in = noise(4000, 8.0f, 17u);
-    render(e, in, 256, defaults(1.0f));
-    for (float rate : {96000.0f, 8000000.0f, 1000.0f, 22050.0f, 600000.0f}) {
-        applyEngineSampleRate(rate);  // no reset: the rings and histories stay
-        const Stereo out = render(e, in, 256, defaults(1.0f));
-        for (size_t i = 0; i < out.size(); ++i) {
-            ASSERT_LE(std::fabs(out.left[i]), 1.0f) << rate;
-            ASSERT_LE(std::fabs(out.right[i]), 1.0f) << rate;
+    for (float resetRate : {44100.0f, 192000.0f}) {
+        applyEngineSampleRate(resetRate);
+        LimiterEngine steady;
+        prepare(steady, 256);
+        render(steady, in, 256, defaults(1.0f));
+        const Stereo expected = render(steady, in, 256, defaults(1.0f));
+        for (float rate : {100.0f, 8000.0f, 96000.0f, 600000.0f, 3e12f}) {
+            applyEngineSampleRate(resetRate);
+            LimiterEngine e;
+            prepare(e, 256);
+            render(e, in, 256, defaults(1.0f));
+            applyEngineSampleRate(rate);
+            expectSameBits(render(e, in, 256, defaults(1.0f)), expected);
         }
     }
-    applyEngineSampleRate(44100.0f);
-    ASSERT_TRUE(e.reset(256));
 }
 
 TEST_P(Engine, SecondResetStartsOver) {
@@ -443,6 +451,35 @@ TEST_P(Engine, QuietSignalPassesExactlyAroundUnusableInput) {
     EXPECT_EQ(e.meterLeft.load(), 1.0f);
     EXPECT_EQ(e.meterRight.load(), 1.0f);
     EXPECT_EQ(e.kneeLamp.load(), 1.0f);
+}
+
+// Knee far outside its range (only a host that bypasses the parameters can
+// hand it over) once turned every output sample into NaN, silence included,
+// and poisoned the follower until the next reset.
+TEST_P(Engine, KneeFarOutOfRangeNeverGivesNonFiniteOutput) {
+    struct Case {
+        float knee;
+        int32_t iq;
+        float rate;
+    };
+    const Stereo in = program(6000, 23u);
+    for (const Case c : {Case{-1e20f, 0, 44100.0f}, Case{1e20f, 1, 44100.0f}, Case{-3e38f, 1, 100.0f}}) {
+        applyEngineSampleRate(c.rate);
+        LimiterEngine e;
+        prepare(e, 256);
+        BlockParameters wild = defaults(gainTableAt(700));
+        wild.knee = c.knee;
+        wild.iq = c.iq;
+        const Stereo loud = render(e, in, 256, wild);
+        const Stereo quiet = render(e, Stereo(2000), 256, defaults(1.0f));
+        for (const Stereo* out : {&loud, &quiet}) {
+            for (size_t i = 0; i < out->size(); ++i) {
+                ASSERT_TRUE(std::fabs(out->left[i]) <= 1.0f) << c.knee << " " << i;
+                ASSERT_TRUE(std::fabs(out->right[i]) <= 1.0f) << c.knee << " " << i;
+            }
+        }
+        EXPECT_EQ(quiet.left.back(), 0.0f);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, Engine, ::testing::Values(false, true),
