@@ -2,64 +2,80 @@
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
 CMAKE   := cmake
-LINUX   := $(BUILD)/linux
-WIN32   := $(BUILD)/win32
-ASAN    := $(BUILD)/asan
 CTEST   := ctest --output-on-failure
+DIST    := $(BUILD)/dist
 
-.PHONY: all deps build linux win32 asan test test-linux test-win32 test-asan demo bench screenshot clean
+# Build trees, one CMake configuration each: a new tree is its <tree>_CONFIG
+# line and its name in TREES (and in PRODUCTS or TESTED where it belongs).
+RELEASE := -DCMAKE_BUILD_TYPE=Release
+SANITIZE := -fsanitize=address,undefined
+linux_CONFIG := $(RELEASE)
+win32_CONFIG := $(RELEASE) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake
+win64_CONFIG := $(RELEASE) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake
+asan_CONFIG  := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF \
+    -DCMAKE_CXX_FLAGS="-O1 $(SANITIZE) -fno-sanitize-recover=all -fno-omit-frame-pointer" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE)" -DCMAKE_MODULE_LINKER_FLAGS="$(SANITIZE)"
+asan_TESTENV := ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
+
+TREES    := linux win32 win64 asan
+PRODUCTS := linux win32 win64
+TESTED   := linux win32 win64 asan
+WINDOWS  := win32 win64
+
+.PHONY: all deps build $(TREES) $(TREES:%=test-%) test dist test-dist demo bench screenshot clean
 
 all: build
 
 deps:
 	@bash scripts/install-deps.sh
 
-$(LINUX)/CMakeCache.txt: | deps
-	@$(CMAKE) -S . -B $(LINUX) -DCMAKE_BUILD_TYPE=Release >/dev/null
+# A tree counts as configured only once CMake has finished: a configure that
+# failed or was interrupted leaves no stamp and runs again on the next make.
+define tree_rules
+$(BUILD)/$(1)/.configured: | deps
+	@rm -f $$@
+	@$(CMAKE) -S . -B $(BUILD)/$(1) $$($(1)_CONFIG) >/dev/null || \
+	    { rm -f $(BUILD)/$(1)/CMakeCache.txt; exit 1; }
+	@touch $$@
 
-$(WIN32)/CMakeCache.txt: | deps
-	@$(CMAKE) -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release \
-	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake >/dev/null
+$(1): $(BUILD)/$(1)/.configured
+	@$(CMAKE) --build $(BUILD)/$(1) -j $(JOBS) -- --no-print-directory
 
-$(ASAN)/CMakeCache.txt: | deps
-	@$(CMAKE) -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF \
-	    -DCMAKE_CXX_FLAGS="-O1 -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" \
-	    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
-	    -DCMAKE_MODULE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+test-$(1): $(1)
+	@cd $(BUILD)/$(1) && $$($(1)_TESTENV) $(CTEST)
+endef
+$(foreach tree,$(TREES),$(eval $(call tree_rules,$(tree))))
 
-linux: $(LINUX)/CMakeCache.txt
-	@$(CMAKE) --build $(LINUX) -j $(JOBS) -- --no-print-directory
-
-win32: $(WIN32)/CMakeCache.txt
-	@$(CMAKE) --build $(WIN32) -j $(JOBS) -- --no-print-directory
-
-asan: $(ASAN)/CMakeCache.txt
-	@$(CMAKE) --build $(ASAN) -j $(JOBS) -- --no-print-directory
-
-build: linux win32
-
-test-linux: linux
-	@cd $(LINUX) && $(CTEST)
-
-test-win32: win32
-	@cd $(WIN32) && $(CTEST)
-
-test-asan: asan
-	@cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST)
+build: $(PRODUCTS)
 
 test: build
-	@$(MAKE) --no-print-directory test-linux
-	@$(MAKE) --no-print-directory test-win32
-	@$(MAKE) --no-print-directory test-asan
+	@$(foreach tree,$(TESTED),$(MAKE) --no-print-directory test-$(tree) &&) true
+	@$(MAKE) --no-print-directory test-dist
+
+# The release packages: a zip of both Windows DLLs and a Debian package of the
+# Linux plug-in and quillo-limit, made by CPack from the product trees. The zip
+# takes the configuration of the last Windows tree and the install of each.
+space := $() $()
+WINDOWS_PROJECTS := $(subst $(space),;,$(foreach tree,$(WINDOWS),$(abspath $(BUILD)/$(tree));VrnQuilloLimiter;ALL;/))
+dist: build
+	@rm -rf $(DIST) && mkdir -p $(DIST)
+	@cpack -G DEB --config $(BUILD)/linux/CPackConfig.cmake -B $(DIST) >/dev/null
+	@cpack -G ZIP --config $(BUILD)/$(lastword $(WINDOWS))/CPackConfig.cmake -B $(DIST) \
+	    -D "CPACK_INSTALL_CMAKE_PROJECTS=$(WINDOWS_PROJECTS)" >/dev/null
+	@rm -rf $(DIST)/_CPack_Packages
+	@ls -l $(DIST)/*.deb $(DIST)/*.zip
+
+test-dist: dist
+	@bash tests/packaging/check_packages.sh $(DIST)
 
 demo: linux
-	@bash scripts/demo.sh $(LINUX)
+	@bash scripts/demo.sh $(BUILD)/linux
 
 bench: linux
-	@$(LINUX)/bench/quillo_bench
+	@$(BUILD)/linux/bench/quillo_bench
 
 screenshot: win32
-	@bash scripts/screenshot.sh $(WIN32)
+	@bash scripts/screenshot.sh $(BUILD)/win32
 
 clean:
 	rm -rf $(BUILD)

@@ -32,7 +32,8 @@ AEffect* createEffect(audioMasterCallback callback) {
 
 extern "C" {
 
-// Exported as `main` on Windows through the module definition file.
+// Exported on Windows through the module definition file of the build: as
+// `main`, and on 64-bit also as `VSTPluginMain`.
 QUILLO_EXPORT AEffect* quilloEntry(audioMasterCallback callback) { return createEffect(callback); }
 
 #if !defined(_WIN32)

@@ -82,6 +82,34 @@ static_assert(offsetof(AEffect, uniqueID) == 0x48, "uniqueID");
 static_assert(offsetof(AEffect, version) == 0x4C, "version");
 static_assert(offsetof(AEffect, processReplacing) == 0x50, "processReplacing");
 static_assert(offsetof(AEffect, reservedEntry) == 0x54, "reserved area");
+#elif INTPTR_MAX == INT64_MAX
+// 64-bit hosts (Linux and Windows alike): pointer-sized fields widen to 8 bytes
+// and are aligned to 8, so 32-bit fields before them leave gaps.
+static_assert(sizeof(AEffect) == 192, "effect record is 192 bytes");
+static_assert(offsetof(AEffect, magic) == 0x00, "magic");
+static_assert(offsetof(AEffect, dispatcher) == 0x08, "dispatcher");
+static_assert(offsetof(AEffect, process) == 0x10, "process");
+static_assert(offsetof(AEffect, setParameter) == 0x18, "setParameter");
+static_assert(offsetof(AEffect, getParameter) == 0x20, "getParameter");
+static_assert(offsetof(AEffect, numPrograms) == 0x28, "numPrograms");
+static_assert(offsetof(AEffect, numParams) == 0x2C, "numParams");
+static_assert(offsetof(AEffect, numInputs) == 0x30, "numInputs");
+static_assert(offsetof(AEffect, numOutputs) == 0x34, "numOutputs");
+static_assert(offsetof(AEffect, flags) == 0x38, "flags");
+static_assert(offsetof(AEffect, resvd1) == 0x40, "resvd1");
+static_assert(offsetof(AEffect, resvd2) == 0x48, "resvd2");
+static_assert(offsetof(AEffect, initialDelay) == 0x50, "initialDelay");
+static_assert(offsetof(AEffect, realQualities) == 0x54, "realQualities");
+static_assert(offsetof(AEffect, offQualities) == 0x58, "offQualities");
+static_assert(offsetof(AEffect, ioRatio) == 0x5C, "ioRatio");
+static_assert(offsetof(AEffect, object) == 0x60, "object");
+static_assert(offsetof(AEffect, user) == 0x68, "user");
+static_assert(offsetof(AEffect, uniqueID) == 0x70, "uniqueID");
+static_assert(offsetof(AEffect, version) == 0x74, "version");
+static_assert(offsetof(AEffect, processReplacing) == 0x78, "processReplacing");
+static_assert(offsetof(AEffect, reservedEntry) == 0x80, "reserved area");
+#else
+#error "the effect record's layout is known for 32-bit and 64-bit pointers only"
 #endif
 
 enum EffectFlags : int32_t {

@@ -3,9 +3,17 @@
 # everything is already present; needs root (apt-get) only when something is missing.
 set -euo pipefail
 
-packages=(cmake make g++ g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64
-          xvfb xauth libgtest-dev libbenchmark-dev libsndfile1-dev libebur128-dev
-          python3 imagemagick)
+# Installed without recommended packages: everything used is named here.
+packages=(
+    cmake make g++ pkg-config python3                         # native build
+    g++-mingw-w64-i686 binutils-mingw-w64-i686                # 32-bit Windows build
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64      # 64-bit Windows build
+    wine wine32:i386 wine64 xvfb xauth                        # Windows tests, windows on a virtual display
+    libgtest-dev libbenchmark-dev                             # tests and benchmark
+    libsndfile1-dev libebur128-dev                            # quillo-limit
+    imagemagick                                               # make screenshot
+    dpkg-dev file                                             # make dist: the Debian package's dependencies
+)
 
 missing=()
 for p in "${packages[@]}"; do

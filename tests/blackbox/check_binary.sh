@@ -1,24 +1,34 @@
 #!/usr/bin/env bash
 # Checks what the built plug-in shows the operating system: its format, its
-# exports and (for the Windows DLL) that it needs nothing but system DLLs.
+# exports and (for the Windows DLLs) that it needs nothing but system DLLs.
+#   check_binary.sh dll|dll64|so FILE
 set -euo pipefail
 kind=$1 file=$2
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-if [ "$kind" = dll ]; then
-    dump=$(i686-w64-mingw32-objdump -p "$file")
-    grep -q 'file format pei-i386' <<<"$dump" || fail "not a PE32 i386 image"
-    exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^[ \t]*\[/{print $NF} t&&/^$/{t=0}' <<<"$dump")
-    [ "$exports" = main ] || fail "exports are '$exports', expected only main"
+check_dll() {
+    local objdump=$1 format=$2 expected=$3
+    dump=$("$objdump" -p "$file")
+    grep -q "file format $format" <<<"$dump" || fail "not a $format image"
+    exports=$(awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^[ \t]*\[/{print $NF} t&&/^$/{t=0}' <<<"$dump" |
+              sort | tr '\n' ' ')
+    [ "$exports" = "$expected" ] || fail "exports are '$exports', expected '$expected'"
     imports=$(awk '/DLL Name:/{print tolower($3)}' <<<"$dump" | sort -u)
     allowed='^(kernel32|user32|gdi32|msvcrt|advapi32|ntdll)\.dll$|^api-ms-win-'
     for dll in $imports; do
         grep -Eq "$allowed" <<<"$dll" || fail "imports non-system DLL $dll"
     done
-    echo "dll: PE32 i386, exports: $exports, imports: $(echo $imports)"
-else
-    exports=$(nm -D --defined-only "$file" | awk '{print $3}' | sort | tr '\n' ' ')
-    [ "$exports" = "VSTPluginMain main " ] || fail "exports are '$exports'"
-    echo "so: exports: $exports"
-fi
+    echo "$kind: $format, exports: $exports, imports: $(echo $imports)"
+}
+
+case "$kind" in
+    dll) check_dll i686-w64-mingw32-objdump pei-i386 "main " ;;
+    dll64) check_dll x86_64-w64-mingw32-objdump pei-x86-64 "VSTPluginMain main " ;;
+    so)
+        exports=$(nm -D --defined-only "$file" | awk '{print $3}' | sort | tr '\n' ' ')
+        [ "$exports" = "VSTPluginMain main " ] || fail "exports are '$exports'"
+        echo "so: exports: $exports"
+        ;;
+    *) fail "unknown kind $kind" ;;
+esac
 echo "1 passed, 0 failed"

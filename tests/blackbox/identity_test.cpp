@@ -24,6 +24,23 @@ TEST_F(BlackBox, RecordShowsTheFinishedIdentity) {
     EXPECT_NE(record->processReplacing, nullptr);
 }
 
+#if !defined(_WIN32) || defined(_WIN64)
+// 64-bit hosts look the entry up under its newer name first; it makes the same effect.
+TEST_F(BlackBox, NewerEntryNameMakesTheSameEffect) {
+    const PluginLibrary::Entry newer = library().entry("VSTPluginMain");
+    ASSERT_NE(newer, nullptr);
+    AEffect* record = newer(RecordingHost::callback);
+    ASSERT_NE(record, nullptr);
+    EffectHandle effect(record);
+    auto older = create();
+    ASSERT_TRUE(older);
+    EXPECT_NE(record, older->record());
+    EXPECT_EQ(record->magic, 0x56737450);
+    EXPECT_EQ(record->uniqueID, older->record()->uniqueID);
+    EXPECT_EQ(effect.text(effGetEffectName), "Vrn-Quillo_Limiter");
+}
+#endif
+
 TEST_F(BlackBox, EntryAsksTheHostVersionFirst) {
     auto effect = create();
     ASSERT_TRUE(effect);

@@ -1,6 +1,7 @@
-// The same input gives the same output bits on every build (native x86-64 and
-// the 32-bit Windows DLL under Wine): a fixed loud signal, rendered through a
-// few settings, hashed. The signal is made from integer arithmetic only.
+// The same input gives the same output bits on every build (native x86-64, and
+// the 32-bit and 64-bit Windows builds under Wine): a fixed loud signal,
+// rendered through a few settings, hashed. The signal is made from integer
+// arithmetic only.
 #include <gtest/gtest.h>
 
 #include "dsp/gain_table.h"

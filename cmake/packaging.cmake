@@ -1,0 +1,50 @@
+# What a user installs, and the CPack packages that carry it (`make dist`):
+# the Windows trees each put their DLL in a folder named for the hosts it
+# serves, and the Makefile packs both trees into one zip; the Linux tree makes
+# a Debian package with the plug-in where Linux hosts look and the offline
+# limiter on the PATH. The version is the project's.
+set(QUILLO_PACKAGE_CONTACT "Vrn-Quillo Limiter maintainers <maintainers@invalid>" CACHE STRING
+    "Maintainer named in the Debian package")
+
+set(CPACK_PACKAGE_NAME "vrn-quillo-limiter")
+set(CPACK_PACKAGE_VENDOR "Kzo")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_CONTACT "${QUILLO_PACKAGE_CONTACT}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "stereo brickwall peak limiter, VST 2 plug-in and offline tool")
+set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/LICENSE")
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        set(hosts_folder "64-bit")
+    else()
+        set(hosts_folder "32-bit")
+    endif()
+    install(TARGETS quillo_module LIBRARY DESTINATION "${hosts_folder}" RUNTIME DESTINATION "${hosts_folder}")
+    install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_FILE_NAME "Vrn-Quillo_Limiter-${PROJECT_VERSION}-windows")
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+else()
+    install(TARGETS quillo_module LIBRARY DESTINATION lib/vst)
+    if(TARGET quillo-limit)
+        install(TARGETS quillo-limit RUNTIME DESTINATION bin)
+    endif()
+    install(FILES LICENSE DESTINATION share/doc/${CPACK_PACKAGE_NAME} RENAME copyright)
+    set(CPACK_GENERATOR DEB)
+    set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+    # Depends from the libraries the binaries actually link (libsndfile,
+    # libebur128, the C and C++ runtimes), through dpkg-shlibdeps.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(CPACK_PACKAGE_DESCRIPTION [=[
+Keeps every sample of a stereo signal within 0 dBFS: a soft gain stage
+shaped by knee and release settings does the gradual work, a look-ahead
+brickwall stage guarantees the ceiling. The package holds the VST 2
+plug-in for Linux hosts (in /usr/lib/vst) and quillo-limit, which limits
+audio files through the same plug-in and reports peaks, loudness and
+gain reduction.]=])
+endif()
+
+include(CPack)
