@@ -58,8 +58,8 @@ demo: linux
 bench: linux
 	@$(LINUX)/bench/quillo_bench
 
-screenshot: win32
-	@bash scripts/screenshot.sh $(WIN32)
+screenshot: build
+	@bash scripts/screenshot.sh $(WIN32) $(LINUX)
 
 clean:
 	rm -rf $(BUILD)

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64
-          xvfb xauth libgtest-dev libbenchmark-dev libsndfile1-dev libebur128-dev
+          xvfb xauth libx11-dev libxtst-dev libgtest-dev libbenchmark-dev libsndfile1-dev libebur128-dev
           python3 imagemagick)
 
 missing=()

@@ -81,6 +81,8 @@ TEST_F(LimiterEditorTest, OpeningTwiceKeepsOneWindowAndClosingTwiceIsHarmless) {
     EXPECT_EQ(editor->openEditorWith(&windows, nullptr), 1);
     EXPECT_EQ(windows.liveWindows, 1);
     EXPECT_EQ(editor->isOpen, 1);
+    EXPECT_EQ(effect->dispatch(effEditIdle, 0, 0, nullptr, 0.0f), 0);
+    EXPECT_EQ(windows.lastWindow->idles, 1) << "the host's idle call reaches the window";
     editor->closeEditor();
     editor->closeEditor();
     EXPECT_EQ(windows.liveWindows, 0);
