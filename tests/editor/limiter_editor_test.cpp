@@ -99,7 +99,7 @@ TEST_F(LimiterEditorTest, DestroyingTheEffectClosesItsOpenWindowFirst) {
 }
 
 TEST_F(LimiterEditorTest, WithoutAWindowTheHostIsToldNoEditorOpened) {
-    // No window system here, or (on Windows) no parent to hold a child window.
+    // No parent to hold a child window (or, in a build without one, no window system).
     EXPECT_EQ(effect->dispatch(effEditOpen, 0, 0, nullptr, 0.0f), 0);
     EXPECT_EQ(editor->isOpen, 0);
     EXPECT_EQ(EditorSession::openWindowCount(), 0);
