@@ -74,8 +74,8 @@ demo: linux
 bench: linux
 	@$(BUILD)/linux/bench/quillo_bench
 
-screenshot: win32
-	@bash scripts/screenshot.sh $(BUILD)/win32
+screenshot: build
+	@bash scripts/screenshot.sh $(BUILD)/win32 $(BUILD)/linux
 
 clean:
 	rm -rf $(BUILD)

@@ -28,6 +28,7 @@ constexpr int32_t kCompressionAt = 16;
 constexpr int32_t kImageSizeAt = 20;
 constexpr int32_t kHorizontalResolutionAt = 24;
 constexpr int32_t kVerticalResolutionAt = 28;
+constexpr size_t kReadChunk = 1 << 16;
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -66,35 +67,47 @@ const uint8_t* PixelImage::at(int32_t x, int32_t y) const {
     return &pixels[(static_cast<size_t>(y) * width + x) * kBytesPerPixel];
 }
 
-bool readBmp(const std::string& path, PixelImage& image) {
-    File file(std::fopen(path.c_str(), "rb"));
-    uint8_t header[kFileHeaderBytes + kInfoHeaderBytes];
-    if (!file || std::fread(header, sizeof header, 1, file.get()) != 1) {
+bool decodeBmp(const uint8_t* data, size_t size, PixelImage& image) {
+    if (data == nullptr || size < kFileHeaderBytes + kInfoHeaderBytes) {
         return false;
     }
-    const uint8_t* info = header + kFileHeaderBytes;
-    const uint32_t dataOffset = readLittle(header + kDataOffsetAt, kLong);
+    const uint8_t* info = data + kFileHeaderBytes;
+    const uint32_t dataOffset = readLittle(data + kDataOffsetAt, kLong);
     const int32_t width = static_cast<int32_t>(readLittle(info + kWidthAt, kLong));
     const int32_t rawHeight = static_cast<int32_t>(readLittle(info + kHeightAt, kLong));
     const bool bottomUp = rawHeight > 0;
     const int32_t height = bottomUp ? rawHeight : -rawHeight;
-    if (readLittle(header, kWord) != kBmpMagic || readLittle(info, kLong) < kInfoHeaderBytes ||
+    if (readLittle(data, kWord) != kBmpMagic || readLittle(info, kLong) < kInfoHeaderBytes ||
         readLittle(info + kBitCountAt, kWord) != kBitsPerPixel || readLittle(info + kCompressionAt, kLong) != kNoCompression ||
-        width <= 0 || height <= 0 || width > kLargestSide || height > kLargestSide ||
-        std::fseek(file.get(), static_cast<long>(dataOffset), SEEK_SET) != 0) {
+        width <= 0 || height <= 0 || width > kLargestSide || height > kLargestSide) {
+        return false;
+    }
+    const size_t rowBytes = static_cast<size_t>(paddedRow(width));
+    if (dataOffset > size || (size - dataOffset) / rowBytes < static_cast<size_t>(height)) {
         return false;
     }
     PixelImage loaded(width, height);
-    std::vector<uint8_t> row(static_cast<size_t>(paddedRow(width)));
     for (int32_t r = 0; r < height; ++r) {
-        if (std::fread(row.data(), row.size(), 1, file.get()) != 1) {
-            return false;
-        }
+        const uint8_t* row = data + dataOffset + rowBytes * static_cast<size_t>(r);
         const int32_t y = bottomUp ? height - 1 - r : r;
-        std::copy(row.begin(), row.begin() + width * kBytesPerPixel, loaded.at(0, y));
+        std::copy(row, row + width * kBytesPerPixel, loaded.at(0, y));
     }
     image = std::move(loaded);
     return true;
+}
+
+bool readBmp(const std::string& path, PixelImage& image) {
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[kReadChunk];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    return std::ferror(file.get()) == 0 && decodeBmp(bytes.data(), bytes.size(), image);
 }
 
 bool writeBmp(const std::string& path, const PixelImage& image) {

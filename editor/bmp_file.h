@@ -2,6 +2,7 @@
 // bitmaps and for pictures of rendered frames.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ struct PixelImage {
 
 constexpr int32_t kBytesPerPixel = 3;
 
-// False for anything but a well-formed 24-bit uncompressed bitmap.
+// False for anything but a well-formed 24-bit uncompressed bitmap; a file too
+// short for its pixels is refused, never read past.
 bool readBmp(const std::string& path, PixelImage& image);
+bool decodeBmp(const uint8_t* data, size_t size, PixelImage& image);
 bool writeBmp(const std::string& path, const PixelImage& image);

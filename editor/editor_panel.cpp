@@ -166,6 +166,12 @@ void EditorPanel::drawReadout(BlitTarget& target, double value, int32_t centreX,
         target.blit(SkinBitmap::kOffscreen, layout.glyphs[i].x, kScratchLine.y, span.width, kFontHeight,
                     SkinBitmap::kFaceSheet, span.x, kFontTop, RasterOp::kCopy);
     }
+    // The text alone is narrower than an earlier one may have been: the band
+    // any read-out can cover first gets the face back, so that the same value
+    // always shows the same pixels, whatever was shown before.
+    const int32_t bandX = centreX - kScratchLine.width / 2;
+    target.blit(SkinBitmap::kOffscreen, bandX, top, kScratchLine.width, kFontHeight, SkinBitmap::kFaceSheet,
+                kFaceRegion.x + bandX, kFaceRegion.y + top, RasterOp::kCopy);
     const int32_t width = kReadoutMargin + layout.cursor + kReadoutMargin;
     target.blit(SkinBitmap::kOffscreen, centreX - layout.cursor / 2 - kReadoutMargin, top, width, kFontHeight,
                 SkinBitmap::kOffscreen, kScratchLine.x, kScratchLine.y, RasterOp::kCopy);

@@ -50,3 +50,9 @@ void EditorSession::close() {
         system->unregisterWindowClass();
     }
 }
+
+void EditorSession::idle() {
+    if (window != nullptr) {
+        window->idle();
+    }
+}

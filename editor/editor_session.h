@@ -18,6 +18,8 @@ public:
     // Closes the window; nothing happens when none is open.
     void close();
     bool isOpen() const { return window != nullptr; }
+    // Hands the host's idle call to the open window; nothing when none is open.
+    void idle();
 
     // Editor windows open in this process, all editors together.
     static int32_t openWindowCount();

@@ -51,8 +51,11 @@ void LimiterEditor::closeEditor() {
     session.close();
 }
 
-// Everything this editor shows is refreshed by its own timer.
-void LimiterEditor::editorIdle() {}
+// Everything this editor shows is refreshed by its own timer; where the host's
+// idle calls are that timer, the window runs it from here.
+void LimiterEditor::editorIdle() {
+    session.idle();
+}
 
 void LimiterEditor::editorUpdate() {}
 

@@ -64,10 +64,14 @@ bool MemorySurface::loadSkin(const std::string& directory) {
 
 void MemorySurface::blit(SkinBitmap destination, int32_t x, int32_t y, int32_t width, int32_t height,
                          SkinBitmap source, int32_t sourceX, int32_t sourceY, RasterOp op) {
-    PixelImage& target = image(destination);
+    blitPixels(image(destination), x, y, width, height, image(source), sourceX, sourceY, op);
+}
+
+void blitPixels(PixelImage& target, int32_t x, int32_t y, int32_t width, int32_t height, const PixelImage& source,
+                int32_t sourceX, int32_t sourceY, RasterOp op) {
     // Blackness reads nothing, so only the destination limits it.
     const bool readsSource = op != RasterOp::kBlackness;
-    const PixelImage& from = readsSource ? image(source) : target;
+    const PixelImage& from = readsSource ? source : target;
     if (!readsSource) {
         sourceX = x;
         sourceY = y;

@@ -11,6 +11,11 @@
 
 constexpr int32_t kSkinBitmapCount = 5;
 
+// One rectangle copied between pixel buffers with a raster operation, clipped
+// to both buffers as a device-context copy is: nothing outside them is touched.
+void blitPixels(PixelImage& target, int32_t x, int32_t y, int32_t width, int32_t height, const PixelImage& source,
+                int32_t sourceX, int32_t sourceY, RasterOp op);
+
 // The file of a skin bitmap in the resources directory; empty for the editor's own bitmaps.
 const char* skinFileName(SkinBitmap bitmap);
 

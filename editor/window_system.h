@@ -27,6 +27,11 @@ class EditorWindow : public BlitTarget {
 public:
     // Starts the timer and readies the off-screen bitmap for drawing.
     virtual void start() = 0;
+    // The host's idle call. Where the host drives the window from it (no
+    // message loop of the plug-in's own), the window takes its events and runs
+    // the ticks that are due, without waiting; where the window system has its
+    // own loop and timer, there is nothing to do.
+    virtual void idle() {}
 };
 
 // The process-wide side: window class, skin bitmaps, window creation.

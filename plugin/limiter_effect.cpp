@@ -98,10 +98,10 @@ LimiterEffect::LimiterEffect(audioMasterCallback callback)
     record.numOutputs = kOutputCount;
     flagCanMono(true);
     flagCanReplace(true);
-#if !defined(_WIN32)
-    // This build has no window layer: the editor exists but offers no window.
-    setFlag(effFlagsHasEditor, false);
-#endif
+    if (editorWindowSystem() == nullptr) {
+        // This build has no window layer: the editor exists but offers no window.
+        setFlag(effFlagsHasEditor, false);
+    }
     onSuspend();
 }
 

@@ -11,11 +11,7 @@ TEST_F(BlackBox, RecordShowsTheFinishedIdentity) {
     EXPECT_EQ(record->numParams, 6);
     EXPECT_EQ(record->numInputs, 2);
     EXPECT_EQ(record->numOutputs, 2);
-#if defined(_WIN32)
     EXPECT_EQ(record->flags, 0x19);
-#else
-    EXPECT_EQ(record->flags, 0x18);
-#endif
     EXPECT_EQ(record->initialDelay, 40);
     EXPECT_EQ(record->uniqueID, ('V' << 24) | ('q' << 16) | ('z' << 8) | 'u');
     EXPECT_EQ(record->version, 2);

@@ -146,7 +146,9 @@ public:
         void blit(SkinBitmap, int32_t, int32_t, int32_t, int32_t, SkinBitmap, int32_t, int32_t, RasterOp) override {}
         void endFrame() override {}
         void start() override { started = true; }
+        void idle() override { ++idles; }
         bool started = false;
+        int32_t idles = 0;
     };
 
     void registerWindowClass() override { log.push_back("register"); }
@@ -158,7 +160,8 @@ public:
         }
         ++liveWindows;
         lastClient = &client;
-        return new Window;
+        lastWindow = new Window;
+        return lastWindow;
     }
     void loadSkin(EditorWindow&) override { log.push_back("load"); }
     void releaseSkin() override { log.push_back("release"); }
@@ -180,6 +183,7 @@ public:
     bool refuseWindows = false;
     int32_t liveWindows = 0;
     WindowClient* lastClient = nullptr;
+    Window* lastWindow = nullptr;
 };
 
 // Read-outs read back from the glyph copies and their final placement.

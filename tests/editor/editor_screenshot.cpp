@@ -1,13 +1,48 @@
-// Writes a picture of the built plug-in's editor window while it limits a
-// loud, punchy signal, for the README:  quillo_editor_screenshot OUTPUT.bmp
+// Writes a picture of the built plug-in's editor window, embedded in a host's
+// window (Win32, or X11 for the .so), while it limits a loud, punchy signal,
+// for the README:  quillo_editor_screenshot OUTPUT.bmp
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
 #include "support/plugin_library.h"
+
+#if defined(_WIN32)
 #include "window_host.h"
+#else
+#include "x11_host.h"
+#endif
 
 namespace {
+
+// The host's side: a window to embed the editor in, its loop, a copy of the editor's pixels.
+#if defined(_WIN32)
+class ScreenshotHost {
+public:
+    bool ready() const { return true; }
+    void* parent() const { return window.handle; }
+    bool showsEditor() const { return window.editor() != nullptr; }
+    void run(EffectHandle&, int32_t milliseconds) { pumpMessages(static_cast<DWORD>(milliseconds)); }
+    PixelImage capture() const { return captureWindow(window.editor()); }
+
+private:
+    ParentWindow window{10, 10};
+};
+#else
+class ScreenshotHost {
+public:
+    ScreenshotHost() : window(x.display != nullptr ? x.createTopLevel(10, 10) : None) {}
+    bool ready() const { return window != None; }
+    void* parent() const { return X11Host::asParent(window); }
+    bool showsEditor() { return x.editorIn(window) != None; }
+    void run(EffectHandle& effect, int32_t milliseconds) { x.run({&effect}, milliseconds); }
+    PixelImage capture() { return x.capture(x.editorIn(window)); }
+
+private:
+    X11Host x;
+    Window window;
+};
+#endif
 
 constexpr float kSampleRate = 44100.0f;
 constexpr int32_t kBlock = 2205;  // one timer tick of audio
@@ -44,8 +79,8 @@ int main(int argc, char** argv) {
     effect.dispatch(effSetBlockSize, 0, kBlock);
     effect.dispatch(effMainsChanged, 0, 1);
 
-    ParentWindow parent(10, 10);
-    if (effect.dispatch(effEditOpen, 0, 0, parent.handle) != 1 || parent.editor() == nullptr) {
+    ScreenshotHost host;
+    if (!host.ready() || effect.dispatch(effEditOpen, 0, 0, host.parent()) != 1 || !host.showsEditor()) {
         std::fprintf(stderr, "the editor did not open\n");
         return 1;
     }
@@ -62,9 +97,9 @@ int main(int argc, char** argv) {
             right[i] = static_cast<float>(0.25 * std::sin(phase * 1.5) + hit * std::sin(phase * 5.0));
         }
         record->processReplacing(record, inputs, outputs, kBlock);
-        pumpMessages(kBlock * 1000 / static_cast<int32_t>(kSampleRate));
+        host.run(effect, kBlock * 1000 / static_cast<int32_t>(kSampleRate));
     }
-    const PixelImage picture = captureWindow(parent.editor());
+    const PixelImage picture = host.capture();
     effect.dispatch(effEditClose);
     if (!writeBmp(argv[1], picture)) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);

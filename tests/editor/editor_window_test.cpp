@@ -7,7 +7,7 @@
 
 #include "editor/editor_panel.h"
 #include "editor/memory_surface.h"
-#include "editor_fakes.h"
+#include "expected_face.h"
 #include "support/black_box.h"
 #include "window_host.h"
 
@@ -28,22 +28,7 @@ protected:
         return GetClassInfoA(GetModuleHandleA("Vrn-Quillo_Limiter.dll"), "QXclass", &found) != 0;
     }
 
-    // What the window should show for the effect's parameter values, with the
-    // meters at rest: the editor's drawing code on the in-memory surface.
-    PixelImage expectedFace(AEffect* record) {
-        FakeEffect values;
-        for (int32_t i = 0; i < kFaceStereoLink + 1; ++i) {
-            values.values[i] = record->getParameter(record, i) * values.maxima[i];
-        }
-        values.updateInputGain();
-        EditorPanel panel(values);
-        panel.isOpen = 1;
-        panel.drawFrame(skin, kFullFace, kNoControl);
-        for (int32_t tick = 0; tick < kLampFrames; ++tick) {
-            panel.drawFrame(skin, kNoRedraw, kNoControl);
-        }
-        return skin.image(SkinBitmap::kWindow);
-    }
+    PixelImage expectedFace(AEffect* record) { return ::expectedFace(skin, record); }
 
     MemorySurface skin;
 };
@@ -97,6 +82,27 @@ TEST_F(EditorWindowTest, ClicksAndDragsBecomeAutomationAndShowOnTheFace) {
     EXPECT_NEAR(automations[1].opt, 0.6f, 1e-5f);
     EXPECT_EQ(automations[2].index, 1);
     EXPECT_FLOAT_EQ(automations[2].opt, 89.0f / 127.0f);
+    EXPECT_EQ(differingPixels(captureWindow(window), expectedFace(effect->record())), 0);
+    effect->dispatch(effEditClose);
+}
+
+TEST_F(EditorWindowTest, AGainReadoutReturningToANarrowerTextShowsItAlone) {
+    ParentWindow parent(10, 10);
+    auto effect = create();
+    ASSERT_EQ(effect->dispatch(effEditOpen, 0, 0, parent.handle), 1);
+    const HWND window = parent.editor();
+    pumpMessages(kFewTicks);
+    // Up 43 pixels is +4 dB, "4.00db"; the right click returns to "0.0db".
+    PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, pointAt(60, 210));
+    pumpMessages(kFewTicks);
+    PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, pointAt(60, 210 - 43));
+    pumpMessages(kFewTicks);
+    PostMessageA(window, WM_LBUTTONUP, 0, pointAt(60, 210 - 43));
+    EXPECT_NE(effect->record()->getParameter(effect->record(), 0), 0.5f);
+    PostMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, pointAt(60, 210));
+    PostMessageA(window, WM_RBUTTONUP, 0, pointAt(60, 210));
+    pumpMessages(kLampSettling);
+    EXPECT_EQ(effect->record()->getParameter(effect->record(), 0), 0.5f);
     EXPECT_EQ(differingPixels(captureWindow(window), expectedFace(effect->record())), 0);
     effect->dispatch(effEditClose);
 }

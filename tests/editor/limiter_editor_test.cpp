@@ -81,6 +81,8 @@ TEST_F(LimiterEditorTest, OpeningTwiceKeepsOneWindowAndClosingTwiceIsHarmless) {
     EXPECT_EQ(editor->openEditorWith(&windows, nullptr), 1);
     EXPECT_EQ(windows.liveWindows, 1);
     EXPECT_EQ(editor->isOpen, 1);
+    EXPECT_EQ(effect->dispatch(effEditIdle, 0, 0, nullptr, 0.0f), 0);
+    EXPECT_EQ(windows.lastWindow->idles, 1) << "the host's idle call reaches the window";
     editor->closeEditor();
     editor->closeEditor();
     EXPECT_EQ(windows.liveWindows, 0);
@@ -97,7 +99,7 @@ TEST_F(LimiterEditorTest, DestroyingTheEffectClosesItsOpenWindowFirst) {
 }
 
 TEST_F(LimiterEditorTest, WithoutAWindowTheHostIsToldNoEditorOpened) {
-    // No window system here, or (on Windows) no parent to hold a child window.
+    // No parent to hold a child window (or, in a build without one, no window system).
     EXPECT_EQ(effect->dispatch(effEditOpen, 0, 0, nullptr, 0.0f), 0);
     EXPECT_EQ(editor->isOpen, 0);
     EXPECT_EQ(EditorSession::openWindowCount(), 0);

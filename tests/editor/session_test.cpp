@@ -39,6 +39,16 @@ TEST_F(SessionFixture, TwoWindowsShareOneSkinThatTheLastCloseReleases) {
     EXPECT_EQ(system.joined(), "register create load");
 }
 
+TEST_F(SessionFixture, IdleCallsReachOnlyAnOpenWindow) {
+    one.idle();
+    ASSERT_TRUE(one.open(system, nullptr, first));
+    one.idle();
+    one.idle();
+    EXPECT_EQ(system.lastWindow->idles, 2);
+    one.close();
+    one.idle();
+}
+
 TEST_F(SessionFixture, OpeningAnOpenSessionKeepsItsOneWindow) {
     ASSERT_TRUE(one.open(system, nullptr, first));
     ASSERT_TRUE(one.open(system, nullptr, first));

@@ -178,6 +178,21 @@ TEST_F(SkinFixture, ComposedFrameShowsTheFaceTheReadoutGlyphsAndTheNeedle) {
     EXPECT_EQ(surface.framesPresented, 1);
 }
 
+TEST_F(SkinFixture, AReadoutShowsItsTextAloneWhateverWasShownBefore) {
+    FakeEffect effect;
+    EditorPanel panel(effect);
+    panel.isOpen = 1;
+    panel.drawFrame(surface, kFullFace, kNoControl);
+    const PixelImage atUnity = surface.image(SkinBitmap::kWindow);
+    // "4.00db", then back to the narrower "0.0db".
+    for (float gain : {0.55f, kUnityGainValue}) {
+        effect.values[kFaceInGain] = gain;
+        effect.updateInputGain();
+        panel.drawFrame(surface, kNoRedraw, kGainControl);
+    }
+    EXPECT_TRUE(sameBlock(surface.image(SkinBitmap::kWindow), 0, 0, atUnity, 0, 0, kFaceWidth, kFaceHeight));
+}
+
 TEST_F(SkinFixture, CoverPatchesHideTheChannelLetters) {
     FakeEffect effect;
     EditorPanel panel(effect);

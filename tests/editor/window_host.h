@@ -79,14 +79,3 @@ inline PixelImage captureWindow(HWND window) {
     ReleaseDC(window, windowDc);
     return image;
 }
-
-// Pixels that differ between two pictures of the face.
-inline int32_t differingPixels(const PixelImage& a, const PixelImage& b) {
-    int32_t count = 0;
-    for (int32_t y = 0; y < kFaceHeight; ++y) {
-        for (int32_t x = 0; x < kFaceWidth; ++x) {
-            count += std::equal(a.at(x, y), a.at(x, y) + kBytesPerPixel, b.at(x, y)) ? 0 : 1;
-        }
-    }
-    return count;
-}
