@@ -3,7 +3,7 @@
 # everything is already present; needs root (apt-get) only when something is missing.
 set -euo pipefail
 
-packages=(cmake make g++ g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64
+packages=(cmake make g++ clang libclang-rt-14-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 wine64
           xvfb xauth libgtest-dev libbenchmark-dev libsndfile1-dev libebur128-dev
           python3 imagemagick)
 
