@@ -16,13 +16,28 @@ asan_CONFIG  := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF \
     -DCMAKE_CXX_FLAGS="-O1 $(SANITIZE) -fno-sanitize-recover=all -fno-omit-frame-pointer" \
     -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE)" -DCMAKE_MODULE_LINKER_FLAGS="$(SANITIZE)"
 asan_TESTENV := ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
+# ThreadSanitizer for the test that runs audio and editing on two threads.
+tsan_CONFIG  := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF -DQUILLO_TOOLS=OFF \
+    -DCMAKE_CXX_FLAGS="-O1 -g -fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread"
+tsan_TARGET  := plugin_tests
+tsan_TESTENV := TSAN_OPTIONS=halt_on_error=1
+tsan_CTEST   := -R '^plugin_tests$$'
+# Clang for libFuzzer; every object carries coverage and the sanitizers.
+SANITIZE_FUZZ := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+fuzzers_CONFIG := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_TESTS=OFF -DQUILLO_BENCH=OFF \
+    -DQUILLO_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_CXX_FLAGS="-O1 -g -fno-omit-frame-pointer $(SANITIZE_FUZZ)" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
+FUZZ     := $(BUILD)/fuzzers
+# Seconds per target of `make fuzz` (the tests run 30 s each).
+FUZZ_TIME ?= 600
 
-TREES    := linux win32 win64 asan
+TREES    := linux win32 win64 asan tsan fuzzers
 PRODUCTS := linux win32 win64
-TESTED   := linux win32 win64 asan
+TESTED   := linux win32 win64 asan tsan fuzzers
 WINDOWS  := win32 win64
 
-.PHONY: all deps build $(TREES) $(TREES:%=test-%) test dist test-dist demo bench screenshot clean
+.PHONY: all deps build $(TREES) $(TREES:%=test-%) test dist test-dist fuzz fuzz-inputs demo bench screenshot clean
 
 all: build
 
@@ -39,10 +54,11 @@ $(BUILD)/$(1)/.configured: | deps
 	@touch $$@
 
 $(1): $(BUILD)/$(1)/.configured
-	@$(CMAKE) --build $(BUILD)/$(1) -j $(JOBS) -- --no-print-directory
+	@$(CMAKE) --build $(BUILD)/$(1) -j $(JOBS) $$(if $$($(1)_TARGET),--target $$($(1)_TARGET)) \
+	    -- --no-print-directory
 
 test-$(1): $(1)
-	@cd $(BUILD)/$(1) && $$($(1)_TESTENV) $(CTEST)
+	@cd $(BUILD)/$(1) && $$($(1)_TESTENV) $(CTEST) $$($(1)_CTEST)
 endef
 $(foreach tree,$(TREES),$(eval $(call tree_rules,$(tree))))
 
@@ -67,6 +83,19 @@ dist: build
 
 test-dist: dist
 	@bash tests/packaging/check_packages.sh $(DIST)
+
+# Longer fuzzing of both targets on the corpus the tests grow.
+fuzz: fuzzers
+	@cd $(FUZZ) && $(CTEST) -R '^fuzz_inputs$$' >/dev/null
+	@bash tests/fuzz/run_fuzz.sh $(FUZZ)/tests/fuzz/host_session_fuzz $(FUZZ_TIME) $(FUZZ)/tests/fuzz/corpus/host \
+	    tests/fuzz/host/seeds tests/fuzz/host/regressions
+	@bash tests/fuzz/run_fuzz.sh $(FUZZ)/tests/fuzz/audio_file_fuzz $(FUZZ_TIME) $(FUZZ)/tests/fuzz/corpus/files \
+	    $(FUZZ)/tests/fuzz/inputs/files/seeds $(FUZZ)/tests/fuzz/inputs/files/regressions
+
+# Rewrites the host sessions kept in tests/fuzz/host from fuzz_inputs.
+fuzz-inputs: fuzzers
+	@rm -rf $(FUZZ)/tests/fuzz/inputs && $(FUZZ)/tests/fuzz/fuzz_inputs $(FUZZ)/tests/fuzz/inputs
+	@rm -rf tests/fuzz/host && cp -r $(FUZZ)/tests/fuzz/inputs/host tests/fuzz/host
 
 demo: linux
 	@bash scripts/demo.sh $(BUILD)/linux

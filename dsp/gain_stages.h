@@ -170,13 +170,19 @@ inline RampValues endSegment(SegmentState& st, int32_t ch, float segmentLength) 
     return ramp;
 }
 
+// A ramp value as written: never below 0. When the ramp's ends lie many orders
+// of magnitude apart (input some 140 dB over full scale), the running value's
+// rounding can carry it below 0, and a negative gain would flip the sample,
+// up to full scale.
+inline float rampGain(float value) { return value > 0.0f ? value : 0.0f; }
+
 // Writes count + 1 ramp values backward from ring position x (stride floats per
 // position): a running value that loses step at each further position.
 inline void fillRamp(float* ring, int32_t stride, int32_t ringLength, int32_t x, int32_t count,
                      RampValues ramp) {
     float value = ramp.start;
     for (int32_t j = 0; j <= count; ++j) {
-        ring[x * stride] = value;
+        ring[x * stride] = rampGain(value);
         value = value - ramp.step;
         if (--x < 0) x += ringLength;
     }

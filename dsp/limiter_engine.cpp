@@ -59,13 +59,16 @@ void LimiterEngine::freeRings() {
 
 // The window must leave the spare entries of the histories free. The test is
 // made on the float length, so that no length too large for an int32_t can
-// pass it by wrapping.
+// pass it by wrapping. A segment must hold at least one frame: a shorter one
+// (rates below 6.3 kHz) writes its ramp behind the read position, and gains
+// far outside [0, 1] reach the output.
 bool LimiterEngine::fitsHistories(const EngineTiming& t) {
     if (!positiveFinite(t.rateInverse) || !positiveFinite(t.segmentLength) ||
         !positiveFinite(t.rampLength) || !positiveFinite(t.windowLength)) {
         return false;
     }
-    return t.windowLength < static_cast<float>(quillo::kHistorySize - quillo::kHistorySpare + 1);
+    return t.segmentLength >= 1.0f &&
+           t.windowLength < static_cast<float>(quillo::kHistorySize - quillo::kHistorySpare + 1);
 }
 
 LimiterEngine::Lengths LimiterEngine::lengthsOf(const EngineTiming& t) {

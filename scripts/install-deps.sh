@@ -11,6 +11,7 @@ packages=(
     wine wine32:i386 wine64 xvfb xauth                        # Windows tests, windows on a virtual display
     libgtest-dev libbenchmark-dev                             # tests and benchmark
     libsndfile1-dev libebur128-dev                            # quillo-limit
+    clang libclang-rt-14-dev                                  # fuzzing (libFuzzer)
     libx11-dev libxtst-dev                                    # the Linux editor window and its tests
     imagemagick                                               # make screenshot
     dpkg-dev file                                             # make dist: the Debian package's dependencies

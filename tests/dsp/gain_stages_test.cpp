@@ -140,6 +140,16 @@ TEST(Segments, RampIsARunningValueWalkingBackward) {
     EXPECT_EQ(ring[1], -1.0f);  // the other channel is untouched
 }
 
+// A step that carries the running value below 0 writes 0 there: a negative
+// gain would flip the sample.
+TEST(Segments, RampNeverWritesANegativeGain) {
+    float ring[2 * 8];
+    fillRamp(ring, 2, 8, 7, 7, RampValues{0.5f, 0.125f});
+    for (int32_t position = 0; position < 8; ++position) {
+        EXPECT_EQ(ring[2 * position], position >= 3 ? 0.125f * static_cast<float>(position - 3) : 0.0f) << position;
+    }
+}
+
 TEST(Smoother, FallsAtFourTimesTheRate) {
     SmootherState st;
     const float out = smootherStep(st, 0.5f, 1.0f, 19.0f);

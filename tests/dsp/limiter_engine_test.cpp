@@ -330,8 +330,10 @@ TEST_P(Engine, NotReadyLeavesBuffersUntouched) {
     EXPECT_FALSE(e.reset(0));
     EXPECT_FALSE(e.reset(-5));
     e.process(ins, outs, 64, defaults(1.0f), Routing(), false);
-    // W + 10 above 512, also where W itself is too large for an int32_t.
-    for (float rate : {800000.0f, 3e12f, 1e20f, std::numeric_limits<float>::max()}) {
+    // W + 10 above 512, also where W itself is too large for an int32_t; and
+    // segments shorter than one frame, whose ramps once reached behind the
+    // read position and gave gains far outside [0, 1].
+    for (float rate : {800000.0f, 3e12f, 1e20f, std::numeric_limits<float>::max(), 6300.0f, 4000.0f, 100.0f, 1.0f}) {
         applyEngineSampleRate(rate);
         EXPECT_FALSE(e.reset(64)) << rate;
         e.process(ins, outs, 64, defaults(1.0f), Routing(), false);
@@ -340,6 +342,46 @@ TEST_P(Engine, NotReadyLeavesBuffersUntouched) {
     applyEngineSampleRate(44100.0f);
     EXPECT_TRUE(e.reset(64));
     EXPECT_TRUE(e.ready());
+}
+
+TEST_P(Engine, LowestRateThatFitsNeverRaisesTheSignal) {
+    applyEngineSampleRate(6301.0f);  // S = 1, latency 5
+    LimiterEngine e;
+    prepare(e, 128);
+    const Stereo in = noise(3000, 4.0f, 9u);
+    const Stereo out = render(e, in, 128, defaults(1.0f));
+    const size_t delay = static_cast<size_t>(e.latency());
+    for (size_t i = delay; i < out.size(); ++i) {
+        ASSERT_LE(std::fabs(out.left[i]), std::fabs(in.left[i - delay])) << i;
+        ASSERT_LE(std::fabs(out.right[i]), std::fabs(in.right[i - delay])) << i;
+    }
+}
+
+// Samples near the top of the float range among ordinary ones put ramp ends
+// some 2^120 apart; the ramp's rounding once made gains below 0 there, and
+// such samples came out at full scale with the other sign.
+TEST_P(Engine, HugeSamplesNeverComeOutWithTheOtherSign) {
+    constexpr float kHuge[] = {3.4e38f, -3.4e38f, 1e30f, -1e30f};
+    constexpr uint32_t kHugeOneIn = 10;
+    Noise rng(1u);
+    Stereo in = noise(8192, 0.5f, 2u);
+    for (std::vector<float>* channel : {&in.left, &in.right}) {
+        for (float& x : *channel) {
+            const uint32_t pick = rng.next();
+            if (pick % kHugeOneIn == 0) x = kHuge[(pick / kHugeOneIn) % 4];
+        }
+    }
+    BlockParameters p = defaults(1.0f);
+    p.link = false;
+    LimiterEngine e;
+    prepare(e, 512);
+    const Stereo out = render(e, in, 512, p);
+    const size_t delay = static_cast<size_t>(e.latency());
+    for (size_t i = delay; i < out.size(); ++i) {
+        for (const auto& [o, x] : {std::pair{out.left[i], in.left[i - delay]}, std::pair{out.right[i], in.right[i - delay]}}) {
+            ASSERT_TRUE(o == 0.0f || std::signbit(o) == std::signbit(x)) << i << " " << o << " " << x;
+        }
+    }
 }
 
 TEST_P(Engine, HighestRatesThatFit) {
@@ -463,7 +505,7 @@ TEST_P(Engine, KneeFarOutOfRangeNeverGivesNonFiniteOutput) {
         float rate;
     };
     const Stereo in = program(6000, 23u);
-    for (const Case c : {Case{-1e20f, 0, 44100.0f}, Case{1e20f, 1, 44100.0f}, Case{-3e38f, 1, 100.0f}}) {
+    for (const Case c : {Case{-1e20f, 0, 44100.0f}, Case{1e20f, 1, 44100.0f}, Case{-3e38f, 1, 6301.0f}}) {
         applyEngineSampleRate(c.rate);
         LimiterEngine e;
         prepare(e, 256);

@@ -34,6 +34,31 @@ constexpr mode_t kFifoMode = 0600;
 constexpr auto kStartTimeout = std::chrono::seconds(60);
 constexpr auto kPollInterval = std::chrono::milliseconds(5);
 
+constexpr std::size_t kDamagedBytes = 64;
+constexpr char kDamagePattern = 0x5a;
+constexpr std::size_t kGarbageBytes = 3000;
+constexpr char kMpegSync[] = "\xff\xfb\x90\x64";  // MPEG-1 layer III, 128 kbit/s, 44.1 kHz
+constexpr std::size_t kMpegFrameBytes = 417;
+constexpr int kGarbageFrames = 5;
+constexpr uint32_t kLcgMultiplier = 1664525u;
+constexpr uint32_t kLcgIncrement = 1013904223u;
+constexpr int kTopByteShift = 24;
+
+// Frame headers an MPEG decoder syncs to, each followed by bytes that are no
+// valid frame.
+std::string mpegLikeGarbage() {
+    std::string bytes;
+    uint32_t noise = 1u;
+    for (int frame = 0; frame < kGarbageFrames; ++frame) {
+        bytes += std::string(kMpegSync, sizeof kMpegSync - 1);
+        while (bytes.size() % kMpegFrameBytes != 0) {
+            noise = noise * kLcgMultiplier + kLcgIncrement;
+            bytes += static_cast<char>(noise >> kTopByteShift);
+        }
+    }
+    return bytes;
+}
+
 struct BadRun {
     std::string what;
     std::vector<std::string> arguments;  // "@" stands for the scratch directory
@@ -93,6 +118,27 @@ TEST_F(ToolErrors, UnusableInputsAreRefused) {
         {"not audio", {"@/text.wav", "@/out.wav"}, "not in an audio format", kFailure},
         {"three channels", {"@/wide.wav", "@/out.wav"}, "has 3 channels", kFailure},
         {"rate", {"@/slow.wav", "@/out.wav"}, "sample rate", kFailure},
+    });
+}
+
+// Damage is never taken for the end of the file: a FLAC file corrupted in
+// the middle or cut off, and MPEG frames the decoder cannot decode (it once
+// hid them as silence and printed lines of its own), are refused.
+TEST_F(ToolErrors, DamagedInputsAreRefused) {
+    const std::string flac = flacFile(kStereo, kRate44k);
+    std::string corrupted = flac;
+    for (std::size_t i = corrupted.size() / 2; i < corrupted.size() / 2 + kDamagedBytes; ++i) {
+        corrupted[i] = static_cast<char>(corrupted[i] ^ kDamagePattern);
+    }
+    writeBytes(path("corrupted.flac"), corrupted);
+    writeBytes(path("cut.flac"), flac.substr(0, flac.size() / 2));
+    writeBytes(path("garbage.mp3"), mpegLikeGarbage());
+    writeBytes(path("noise.mp3"), std::string(kGarbageBytes, '\x5a'));
+    expectRefused({
+        {"corrupted FLAC", {"@/corrupted.flac", "@/out.wav"}, "cannot be read past frame", kFailure},
+        {"cut-off FLAC", {"@/cut.flac", "@/out.wav"}, "cannot be read past frame", kFailure},
+        {"MPEG frames of garbage", {"@/garbage.mp3", "@/out.wav"}, "the decoder reports", kFailure},
+        {"no MPEG at all", {"@/noise.mp3", "@/out.wav"}, "not in an audio format", kFailure},
     });
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <string>
 
 #include "tool_fixture.h"
@@ -14,6 +15,11 @@ namespace {
 
 constexpr int64_t kFrames = 30000;
 constexpr double kHotPeak = 3.0;
+// The 36-bit total-samples field of a FLAC file's stream information ends the
+// 8 bytes from this offset; 0 there means the header states no length.
+constexpr std::size_t kFlacLengthField = 18;
+constexpr std::size_t kFlacLengthBytes = 8;
+constexpr char kFlacLengthKeepMask[] = {'\xff', '\xff', '\xff', '\xf0', 0, 0, 0, 0};
 
 // Parses the report and checks its traces; exits non-zero with a message when
 // something is missing or out of place.
@@ -83,6 +89,56 @@ TEST_F(ToolReport, OddFileNamesKeepTheReportWellFormed) {
         runTool({"--quiet", "--report", path("r&<\xE9>.svg"), path(name), path("o&.wav")});
     ASSERT_EQ(run.status, 0) << run.err;
     expectReport(path("r&<\xE9>.svg"), kFrames, "mono", "1");
+}
+
+// The traces are laid out before the length is known: a spike lands in its
+// column exactly when the header stated the true length, and within a column
+// of it when the header stated none or too few frames.
+TEST(EnvelopeCollector, ColumnsFollowTheFramesRead) {
+    constexpr int64_t kTotal = 10000;
+    constexpr int64_t kSpikeAt = 7777;
+    constexpr int64_t kChunk = 512;
+    constexpr int64_t kTooFew = 100;
+    const int64_t spikeColumn = kSpikeAt * limit_tool::kReportColumns / kTotal;
+    std::vector<float> audio(kTotal, 0.0f);
+    audio[kSpikeAt] = 1.0f;
+    for (const int64_t stated : {kTotal, int64_t{0}, kTooFew}) {
+        SCOPED_TRACE(stated);
+        limit_tool::EnvelopeCollector collector({"mono"}, {true}, stated, 1.0f);
+        for (int64_t first = 0; first < kTotal; first += kChunk) {
+            collector.addInput(first, audio.data() + first, std::min(kChunk, kTotal - first));
+        }
+        const std::vector<float> peaks = collector.traces(kTotal)[0].inputPeak;
+        ASSERT_EQ(peaks.size(), static_cast<std::size_t>(limit_tool::kReportColumns));
+        EXPECT_EQ(peaks[spikeColumn], 1.0f);
+        for (int64_t column = 0; column < limit_tool::kReportColumns; ++column) {
+            const int64_t reach = stated == kTotal ? 0 : 1;
+            if (std::abs(column - spikeColumn) > reach) EXPECT_EQ(peaks[column], 0.0f) << column;
+        }
+    }
+}
+
+// A FLAC header need not state its length. The summary and the report's time
+// axis once took the unknown length for 2e14 seconds; they follow the frames
+// actually read.
+TEST_F(ToolReport, UnstatedLengthIsTheFramesRead) {
+    std::string flac = flacFile(kStereo, kRate44k);
+    ASSERT_EQ(flac.compare(0, 4, "fLaC"), 0);
+    for (std::size_t i = 0; i < kFlacLengthBytes; ++i) flac[kFlacLengthField + i] &= kFlacLengthKeepMask[i];
+    writeBytes(path("unstated.flac"), flac);
+    const RunResult run =
+        runTool({"--gain", "12", "--report", path("r.svg"), path("unstated.flac"), path("o.wav")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(", 1.000 s\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("; 44100 frames written"), std::string::npos) << run.out;
+    expectReport(path("r.svg"), kRate44k, "left,right", "11");
+    const std::string svg = readBytes(path("r.svg"));
+    const std::regex tick(R"(text-anchor="middle">([0-9.]+)</text>)");
+    double lastTick = 0.0;
+    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), tick); it != std::sregex_iterator(); ++it) {
+        lastTick = std::max(lastTick, std::stod((*it)[1]));
+    }
+    EXPECT_EQ(lastTick, 1.0);
 }
 
 }  // namespace

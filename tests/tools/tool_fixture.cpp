@@ -1,6 +1,7 @@
 #include "tool_fixture.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -112,6 +113,32 @@ std::string readBytes(const std::string& path) {
     std::ostringstream bytes;
     bytes << stream.rdbuf();
     return bytes.str();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string flacFile(int32_t channels, int32_t rate) {
+    constexpr double kPeak = 0.5;
+    constexpr double kPcm16Scale = 32767.0;
+    constexpr int32_t kLeftJustify = 1 << 16;
+    Audio audio;
+    audio.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    audio.channels = channels;
+    audio.rate = rate;
+    for (const float sample : testSignal(channels, rate, rate, kPeak)) {
+        audio.pcm.push_back(static_cast<int32_t>(std::lround(sample * kPcm16Scale)) * kLeftJustify);
+    }
+    const std::string scratch = (std::filesystem::temp_directory_path() / "quillo-flac-XXXXXX").string();
+    std::string name = scratch;
+    const int descriptor = mkstemp(name.data());
+    if (descriptor < 0) return {};
+    close(descriptor);
+    writeAudio(name, audio);
+    const std::string bytes = readBytes(name);
+    std::filesystem::remove(name);
+    return bytes;
 }
 
 std::vector<float> testSignal(int32_t channels, int64_t frames, int32_t rate, double peak) {

@@ -52,6 +52,9 @@ void writeAudio(const std::string& path, const Audio& audio);
 // Reads floats from float files and left-justified integers from PCM files.
 Audio readAudio(const std::string& path);
 std::string readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::string& bytes);
+// The bytes of a one-second 16-bit FLAC file of the test signal.
+std::string flacFile(int32_t channels, int32_t rate);
 
 // Test signals, interleaved: a sine per channel at different frequencies with
 // a little deterministic noise, peaking near `peak`.

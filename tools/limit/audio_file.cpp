@@ -62,6 +62,20 @@ void checkReadable(const std::string& path) {
     close(probe);
 }
 
+// libsndfile's error texts, such as "Error : flac decoder lost sync.", as
+// the reason part of a message.
+std::string libraryReason(const char* text) {
+    std::string reason = text != nullptr ? text : "";
+    const std::string prefix = "Error : ";
+    if (reason.compare(0, prefix.size(), prefix) == 0) reason.erase(0, prefix.size());
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ')) reason.pop_back();
+    return reason.empty() ? "unknown error" : reason;
+}
+
+std::string decoderReport(const DecoderMessages& messages) {
+    return "the decoder reports \"" + messages.first() + "\"";
+}
+
 std::string lowerExtension(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     const std::size_t dot = path.find_last_of('.');
@@ -125,13 +139,24 @@ std::string formatName(int32_t format) {
 AudioReader::AudioReader(const std::string& inputPath) : path(inputPath) {
     checkReadable(path);
     SF_INFO sfInfo{};
-    file = sf_open(path.c_str(), SFM_READ, &sfInfo);
+    {
+        const DecoderMessages::Collecting collecting(decoderMessages);
+        file = sf_open(path.c_str(), SFM_READ, &sfInfo);
+    }
     if (file == nullptr) {
+        const std::string reason = decoderMessages.any() ? decoderReport(decoderMessages)
+                                                         : sf_strerror(nullptr);
         throw ToolError("input " + quoted(path) + " is not in an audio format this tool can read (" +
-                        sf_strerror(nullptr) + ")");
+                        reason + ")");
     }
     info = {sfInfo.format, sfInfo.channels, sfInfo.samplerate, sfInfo.frames};
     pcmBits = pcmBitsOf(info.format);
+    if (decoderMessages.any()) {
+        sf_close(file);
+        file = nullptr;
+        throw ToolError("input " + quoted(path) + " cannot be decoded: " +
+                        decoderReport(decoderMessages));
+    }
 }
 
 AudioReader::~AudioReader() {
@@ -139,14 +164,31 @@ AudioReader::~AudioReader() {
 }
 
 int64_t AudioReader::read(float* interleaved, int64_t frames) {
-    if (pcmBits == 0) {
-        return sf_readf_float(file, interleaved, frames);
+    int64_t got = 0;
+    {
+        const DecoderMessages::Collecting collecting(decoderMessages);
+        if (pcmBits == 0) {
+            got = sf_readf_float(file, interleaved, frames);
+        } else {
+            const std::size_t samples = static_cast<std::size_t>(frames * info.channels);
+            if (scratch.size() < samples) scratch.resize(samples);
+            got = sf_readf_int(file, scratch.data(), frames);
+        }
     }
-    const std::size_t samples = static_cast<std::size_t>(frames * info.channels);
-    if (scratch.size() < samples) scratch.resize(samples);
-    const int64_t got = sf_readf_int(file, scratch.data(), frames);
-    for (int64_t i = 0; i < got * info.channels; ++i) interleaved[i] = fromLeftJustified(scratch[i]);
+    // libsndfile sets the error of the one call that met it and clears it
+    // at the next, which may read on past the damage.
+    if (got < 0 || sf_error(file) != SF_ERR_NO_ERROR) failAfterRead(libraryReason(sf_strerror(file)));
+    if (decoderMessages.any()) failAfterRead(decoderReport(decoderMessages));
+    if (pcmBits != 0) {
+        for (int64_t i = 0; i < got * info.channels; ++i) interleaved[i] = fromLeftJustified(scratch[i]);
+    }
+    framesSoFar += got;
     return got;
+}
+
+void AudioReader::failAfterRead(const std::string& reason) const {
+    throw ToolError("input " + quoted(path) + " cannot be read past frame " +
+                    std::to_string(framesSoFar) + ": " + reason);
 }
 
 AudioWriter::AudioWriter(int descriptor, const AudioFormat& format,

@@ -10,13 +10,18 @@
 #include <string>
 #include <vector>
 
+#include "tools/limit/decoder_messages.h"
+
 namespace limit_tool {
 
 struct AudioFormat {
     int32_t format = 0;  // libsndfile major format, subtype and byte order
     int32_t channels = 0;
     int32_t sampleRate = 0;
+    // The length the header states, which may be missing, an estimate or
+    // wrong: a guess for sizing only, never the length of the audio.
     int64_t frames = 0;
+    bool lengthStated() const { return frames > 0 && frames != SF_COUNT_MAX; }
 };
 
 class AudioReader {
@@ -29,13 +34,21 @@ public:
 
     const AudioFormat& format() const { return info; }
     // Reads up to `frames` interleaved frames; returns how many, 0 at the end.
+    // Throws ToolError when the file cannot be read or decoded any further:
+    // damage is never taken for the end of the file.
     int64_t read(float* interleaved, int64_t frames);
+    // The frames read so far.
+    int64_t framesRead() const { return framesSoFar; }
 
 private:
+    [[noreturn]] void failAfterRead(const std::string& reason) const;
+
     std::string path;
+    DecoderMessages decoderMessages;
     SNDFILE* file = nullptr;
     AudioFormat info;
     int32_t pcmBits = 0;
+    int64_t framesSoFar = 0;
     std::vector<int32_t> scratch;
 };
 

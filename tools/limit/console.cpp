@@ -79,7 +79,7 @@ std::string level(double decibels, const char* unit) {
 
 std::string formatSummary(const Options& options, const JobSummary& summary) {
     const AudioFormat& input = summary.input;
-    const double seconds = static_cast<double>(input.frames) / input.sampleRate;
+    const double seconds = static_cast<double>(summary.framesRead) / input.sampleRate;
     std::string text;
     text += line("%s -> %s", options.input.c_str(), options.output.c_str());
     text += line("  %s, %d Hz, %s, %.3f s", describeFormat(summary.outputFormat).c_str(),

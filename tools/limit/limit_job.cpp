@@ -36,6 +36,8 @@ void checkPaths(const Options& options) {
     checkReplaceable(options.report, "report");
 }
 
+}  // namespace
+
 void checkInput(const std::string& path, const AudioFormat& format) {
     if (format.channels > kMaxFileChannels) {
         throw ToolError("input " + quoted(path) + " has " + std::to_string(format.channels) +
@@ -48,6 +50,8 @@ void checkInput(const std::string& path, const AudioFormat& format) {
                         " Hz");
     }
 }
+
+namespace {
 
 std::vector<bool> limitedChannels(int32_t channels, ChannelMode mode) {
     if (channels == 1) return {true};
@@ -72,8 +76,8 @@ public:
         if (withReport) {
             envelopes = std::make_unique<EnvelopeCollector>(
                 channelNames(format.channels),
-                limitedChannels(format.channels, options.limiter.channels), format.frames,
-                tableGain(options.limiter.gainStep));
+                limitedChannels(format.channels, options.limiter.channels),
+                format.lengthStated() ? format.frames : 0, tableGain(options.limiter.gainStep));
         }
     }
 
@@ -216,7 +220,9 @@ JobSummary runLimitJob(const Options& options, const JobContext& context) {
     FrameQueue queue(input.channels);
     OutputStage stage(writer, analysis, queue, summary.latency, options.keepLatency,
                       input.channels);
-    const bool longEnough = input.frames >= kProgressMinSeconds * input.sampleRate;
+    // The bar needs the length in advance; without one stated it stays away.
+    const bool longEnough =
+        input.lengthStated() && input.frames >= kProgressMinSeconds * input.sampleRate;
     ProgressBar progress(context.progressWanted && longEnough, input.frames, input.sampleRate,
                          stderr);
 
@@ -227,12 +233,13 @@ JobSummary runLimitJob(const Options& options, const JobContext& context) {
     writer.close();
     summary.processingSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    summary.framesRead = reader.framesRead();
     summary.framesWritten = stage.framesWritten();
 
     if (reportFile) {
         ReportData report{options.input + "  \u2192  " + options.output, reportSettings(options, input, summary.latency),
-                          static_cast<double>(input.frames) / input.sampleRate,
-                          analysis.envelopes->traces()};
+                          static_cast<double>(summary.framesRead) / input.sampleRate,
+                          analysis.envelopes->traces(summary.framesRead)};
         writeText(*reportFile, renderSvgReport(report));
     }
     checkInterrupted(context);

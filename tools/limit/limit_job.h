@@ -21,6 +21,7 @@ constexpr double kProgressMinSeconds = 5.0;
 struct JobSummary {
     AudioFormat input;
     int32_t outputFormat = 0;
+    int64_t framesRead = 0;
     int64_t framesWritten = 0;
     int32_t latency = 0;
     double inputPeak = 0.0;  // linear
@@ -42,6 +43,9 @@ struct JobContext {
 
 // Throws ToolError on any failure; no output file exists afterwards then.
 JobSummary runLimitJob(const Options& options, const JobContext& context);
+
+// Throws ToolError unless the tool can limit a file of this format.
+void checkInput(const std::string& path, const AudioFormat& format);
 
 // The settings in words, as the summary and the report show them.
 std::string describeSettings(const Options& options);

@@ -116,34 +116,90 @@ double GainReductionTracker::shareUnderReduction() const {
     return framesSeen == 0 ? 0.0 : static_cast<double>(framesReduced) / framesSeen;
 }
 
+namespace {
+
+// Buckets per column: a whole number, so that when the span is the true
+// length each bucket lies within one column (with fewer frames than columns
+// no bucket holds more than one frame).
+constexpr int64_t kBucketsPerColumn = 4;
+// Without a stated length the span starts at one frame per column: after the
+// doublings it is less than twice the length, so each column still draws on
+// at least two buckets. The largest first span taken from a header (some 290
+// days at 44.1 kHz) keeps the bucket arithmetic well inside 64 bits.
+constexpr int64_t kUnstatedSpan = kReportColumns;
+constexpr int64_t kLargestStatedSpan = int64_t{1} << 40;
+
+// Combines the bucket or column `from` into `to`.
+void combine(ChannelTrace& to, std::size_t at, const ChannelTrace& from, std::size_t source) {
+    to.inputPeak[at] = std::max(to.inputPeak[at], from.inputPeak[source]);
+    to.outputPeak[at] = std::max(to.outputPeak[at], from.outputPeak[source]);
+    to.lowestGain[at] = std::min(to.lowestGain[at], from.lowestGain[source]);
+}
+
+void clear(ChannelTrace& trace, std::size_t at) {
+    trace.inputPeak[at] = 0.0f;
+    trace.outputPeak[at] = 0.0f;
+    trace.lowestGain[at] = 1.0f;
+}
+
+ChannelTrace emptyTrace(const std::string& name, bool limited, int64_t columns) {
+    ChannelTrace trace;
+    trace.name = name;
+    trace.limited = limited;
+    trace.inputPeak.assign(static_cast<std::size_t>(columns), 0.0f);
+    trace.outputPeak.assign(static_cast<std::size_t>(columns), 0.0f);
+    trace.lowestGain.assign(static_cast<std::size_t>(columns), 1.0f);
+    return trace;
+}
+
+// First frame f with f * parts / whole >= index, for index 0..parts.
+int64_t firstFrameOf(int64_t index, int64_t parts, int64_t whole) {
+    return (index * whole + parts - 1) / parts;
+}
+
+}  // namespace
+
 EnvelopeCollector::EnvelopeCollector(const std::vector<std::string>& names,
-                                     const std::vector<bool>& limited, int64_t expectedFrames,
+                                     const std::vector<bool>& limited, int64_t statedFrames,
                                      float inputGain)
-    : totalFrames(std::max<int64_t>(expectedFrames, 1)),
-      columns(std::min(kReportColumns, totalFrames)),
+    : span(statedFrames > 0 ? std::min(statedFrames, kLargestStatedSpan) : kUnstatedSpan),
+      bucketCount(kBucketsPerColumn * kReportColumns),
       gain(inputGain) {
     for (std::size_t channel = 0; channel < names.size(); ++channel) {
-        ChannelTrace trace;
-        trace.name = names[channel];
-        trace.limited = limited[channel];
-        trace.inputPeak.assign(static_cast<std::size_t>(columns), 0.0f);
-        trace.outputPeak.assign(static_cast<std::size_t>(columns), 0.0f);
-        trace.lowestGain.assign(static_cast<std::size_t>(columns), 1.0f);
-        channelTraces.push_back(trace);
+        buckets.push_back(emptyTrace(names[channel], limited[channel], bucketCount));
     }
 }
 
-std::size_t EnvelopeCollector::columnOf(int64_t frame) const {
-    const int64_t column = frame * columns / totalFrames;
-    return static_cast<std::size_t>(std::min(column, columns - 1));
+// Doubling the span halves every bucket index exactly, so pairs merge.
+void EnvelopeCollector::doubleSpan() {
+    const std::size_t half = static_cast<std::size_t>(bucketCount / 2);
+    for (ChannelTrace& trace : buckets) {
+        for (std::size_t bucket = 0; bucket < half; ++bucket) {
+            const std::size_t left = 2 * bucket;
+            if (bucket != left) {
+                clear(trace, bucket);
+                combine(trace, bucket, trace, left);
+            }
+            combine(trace, bucket, trace, left + 1);
+        }
+        for (std::size_t bucket = half; bucket < static_cast<std::size_t>(bucketCount); ++bucket) {
+            clear(trace, bucket);
+        }
+    }
+    span *= 2;
+}
+
+std::size_t EnvelopeCollector::bucketOf(int64_t frame) {
+    while (frame >= span) doubleSpan();
+    return static_cast<std::size_t>(frame * bucketCount / span);
 }
 
 void EnvelopeCollector::addInput(int64_t first, const float* input, int64_t frames) {
-    const std::size_t channels = channelTraces.size();
+    const std::size_t channels = buckets.size();
     for (int64_t frame = 0; frame < frames; ++frame) {
-        const std::size_t column = columnOf(first + frame);
+        const std::size_t bucket = bucketOf(first + frame);
         for (std::size_t channel = 0; channel < channels; ++channel) {
-            float& peak = channelTraces[channel].inputPeak[column];
+            float& peak = buckets[channel].inputPeak[bucket];
             const float level = std::fabs(input[frame * channels + channel] * gain);
             peak = std::max(peak, level);
         }
@@ -152,16 +208,40 @@ void EnvelopeCollector::addInput(int64_t first, const float* input, int64_t fram
 
 void EnvelopeCollector::addOutput(int64_t first, const float* output, const float* gains,
                                   int64_t frames) {
-    const std::size_t channels = channelTraces.size();
+    const std::size_t channels = buckets.size();
     for (int64_t frame = 0; frame < frames; ++frame) {
-        const std::size_t column = columnOf(first + frame);
+        const std::size_t bucket = bucketOf(first + frame);
         for (std::size_t channel = 0; channel < channels; ++channel) {
-            ChannelTrace& trace = channelTraces[channel];
+            ChannelTrace& trace = buckets[channel];
             const std::size_t at = static_cast<std::size_t>(frame) * channels + channel;
-            trace.outputPeak[column] = std::max(trace.outputPeak[column], std::fabs(output[at]));
-            trace.lowestGain[column] = std::min(trace.lowestGain[column], gains[at]);
+            trace.outputPeak[bucket] = std::max(trace.outputPeak[bucket], std::fabs(output[at]));
+            trace.lowestGain[bucket] = std::min(trace.lowestGain[bucket], gains[at]);
         }
     }
+}
+
+// Every column takes the buckets that hold any of its frames.
+std::vector<ChannelTrace> EnvelopeCollector::traces(int64_t totalFrames) const {
+    const int64_t total = std::max<int64_t>(totalFrames, 1);
+    const int64_t columns = std::min(kReportColumns, total);
+    std::vector<ChannelTrace> result;
+    for (const ChannelTrace& trace : buckets) {
+        result.push_back(emptyTrace(trace.name, trace.limited, columns));
+    }
+    for (int64_t bucket = 0; bucket < bucketCount; ++bucket) {
+        const int64_t from = firstFrameOf(bucket, bucketCount, span);
+        const int64_t to = std::min(firstFrameOf(bucket + 1, bucketCount, span), total);
+        if (from >= to) continue;
+        const int64_t firstColumn = from * columns / total;
+        const int64_t lastColumn = (to - 1) * columns / total;
+        for (int64_t column = firstColumn; column <= lastColumn; ++column) {
+            for (std::size_t channel = 0; channel < buckets.size(); ++channel) {
+                combine(result[channel], static_cast<std::size_t>(column), buckets[channel],
+                        static_cast<std::size_t>(bucket));
+            }
+        }
+    }
+    return result;
 }
 
 }  // namespace limit_tool

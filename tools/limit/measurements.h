@@ -79,23 +79,32 @@ struct ChannelTrace {
     std::vector<float> lowestGain;  // linear, 1 for no reduction
 };
 
+// The file's length is known only once it has been read, so the traces are
+// collected in buckets over a span that starts at the length the header
+// states (or a guess) and doubles whenever a frame lies beyond it. When the
+// stated length is the true one, every column is exactly the frames that
+// fall into it.
 class EnvelopeCollector {
 public:
+    // `statedFrames` is the header's length, 0 or less when it states none.
     EnvelopeCollector(const std::vector<std::string>& names, const std::vector<bool>& limited,
-                      int64_t expectedFrames, float inputGain);
+                      int64_t statedFrames, float inputGain);
 
     // Interleaved frames starting at file frame `first`.
     void addInput(int64_t first, const float* input, int64_t frames);
     void addOutput(int64_t first, const float* output, const float* gains, int64_t frames);
 
-    const std::vector<ChannelTrace>& traces() const { return channelTraces; }
+    // The traces over the frames actually read, in min(kReportColumns,
+    // totalFrames) columns (at least one).
+    std::vector<ChannelTrace> traces(int64_t totalFrames) const;
 
 private:
-    std::size_t columnOf(int64_t frame) const;
+    std::size_t bucketOf(int64_t frame);
+    void doubleSpan();
 
-    std::vector<ChannelTrace> channelTraces;
-    int64_t totalFrames;
-    int64_t columns;
+    std::vector<ChannelTrace> buckets;
+    int64_t span;
+    int64_t bucketCount;
     float gain;
 };
 
