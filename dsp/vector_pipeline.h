@@ -41,7 +41,7 @@ struct alignas(sizeof(__m128)) PipelineScratch {
     float softSum[kPipelinePairs][kPairFloats];      // running soft sums after each frame of a pair
     float softGain[kPipelinePairs][kPairFloats];     // soft gain (raised to the link floor when linked)
     float softFactor[kPipelinePairs][kPairFloats];   // soft link factors
-    float need[kPipelinePairs][kPairFloats];         // brickwall need per frame
+    float magnitude[kPipelinePairs][kPairFloats];    // magnitude of the delayed signal
     float smoothed[kPipelinePairs][kPairFloats];     // smoother output (raised to the link floor when linked)
     float brickFactor[kPipelinePairs][kPairFloats];  // brickwall link factors
 };
@@ -80,7 +80,7 @@ struct PipelineState {
     __m128 s, softSum;
     float* softLine;
     LinkLanes softLink, brickLink;
-    __m128 run;
+    __m128 run;  // the current segment's lowest need
     int32_t counter;
     SegmentState* segment;
     __m128 env, target, slope, falling;
