@@ -33,7 +33,7 @@ constexpr int32_t kLinearHistory = kHistorySize + kPairFrames * kPipelinePairs;
 // Streams that the pipeline reads and writes at the same frame positions must
 // not lie a multiple of 4 KiB apart: the processor would take a load for one
 // as depending on a store to the other. Each array of the scratch is set off
-// from the one before by this many floats (seven cache lines).
+// from the one before by a few cache lines.
 constexpr int32_t kStreamStagger = 112;
 
 // Values handed from stage to stage, one entry per frame pair, and the three
