@@ -1,16 +1,25 @@
 // process() on loud stereo noise at the reference rate with the plug-in's
-// default parameters, in blocks of a few host block sizes: ns per stereo frame
-// and times real time.
+// default parameters, in blocks of a few host block sizes, and the two serial
+// recursions of the vector path alone, as the floor: ns per stereo frame
+// (medians over repeated runs), times real time, and the engine's time over
+// the slower recursion's, summed up at the end.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
 #include <vector>
 
+#include "bench/recursion_floors.h"
 #include "dsp/engine_timing.h"
 #include "dsp/gain_table.h"
 #include "dsp/limiter_engine.h"
 
 namespace {
+
+using quillo::kChannels;
 
 constexpr int32_t kFrames = 1 << 16;  // the material cycles through this many frames
 
@@ -26,6 +35,12 @@ constexpr uint32_t kShiftA = 13, kShiftB = 17, kShiftC = 5;
 constexpr int kDroppedBits = 8;
 constexpr float kHalfRange = 8388608.0f;  // half the range of the kept bits
 
+// Block sizes: a small one, a common one and a large one; each figure is the
+// median of this many runs.
+constexpr int64_t kSmallBlock = 32, kCommonBlock = 512, kLargeBlock = 4096;
+constexpr int kRepetitions = 5;
+constexpr double kMinTime = 0.5;
+
 std::vector<float> loudNoise(uint32_t seed) {
     std::vector<float> v(kFrames);
     uint32_t s = seed;
@@ -38,6 +53,28 @@ std::vector<float> loudNoise(uint32_t seed) {
     return v;
 }
 
+float defaultGain() { return gainTableAt(gainTableIndex(kDefaultInGain)); }
+
+// The noise of both channels, gained, interleaved [L R] per frame.
+std::vector<float> gainedFrames() {
+    buildGainTable();
+    const std::vector<float> channels[kChannels] = {loudNoise(1u), loudNoise(2u)};
+    std::vector<float> frames(kChannels * static_cast<size_t>(kFrames));
+    for (int32_t f = 0; f < kFrames; ++f) {
+        for (int32_t ch = 0; ch < kChannels; ++ch) frames[kChannels * f + ch] = channels[ch][f] * defaultGain();
+    }
+    return frames;
+}
+
+void perFrame(benchmark::State& state, double framesPerIteration) {
+    const double frames = static_cast<double>(state.iterations()) * framesPerIteration;
+    state.SetItemsProcessed(static_cast<int64_t>(frames));
+    state.counters["per_frame"] = benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["x_realtime"] = benchmark::Counter(frames / quillo::kReferenceRate, benchmark::Counter::kIsRate);
+}
+
+const char* encoding() { return LimiterEngine::avxUsable() ? "AVX" : "SSE2"; }
+
 void processBlocks(benchmark::State& state) {
     const int32_t block = static_cast<int32_t>(state.range(0));
     buildGainTable();
@@ -46,37 +83,134 @@ void processBlocks(benchmark::State& state) {
     std::vector<float> inL = loudNoise(1u), inR = loudNoise(2u);
     std::vector<float> outL(kFrames), outR(kFrames);
     LimiterEngine engine;
-    state.SetLabel(LimiterEngine::avxUsable() ? "AVX" : "SSE2");
+    state.SetLabel(encoding());
     if (!engine.reset(block)) {
         state.SkipWithError("reset failed");
         return;
     }
     BlockParameters p;
-    p.inputGain = gainTableAt(gainTableIndex(kDefaultInGain));
+    p.inputGain = defaultGain();
     p.knee = kDefaultKnee;
     p.iq = 0;
     p.link = true;
     const Routing r;
     int32_t pos = 0;
     for (auto _ : state) {
-        float* ins[quillo::kChannels] = {inL.data() + pos, inR.data() + pos};
-        float* outs[quillo::kChannels] = {outL.data() + pos, outR.data() + pos};
+        float* ins[kChannels] = {inL.data() + pos, inR.data() + pos};
+        float* outs[kChannels] = {outL.data() + pos, outR.data() + pos};
         engine.process(ins, outs, block, p, r, false);
         benchmark::ClobberMemory();
         pos += block;
         if (pos + block > kFrames) pos = 0;
     }
-    const double frames = static_cast<double>(state.iterations()) * block;
-    state.SetItemsProcessed(static_cast<int64_t>(frames));
-    // Time per stereo frame (printed with its unit), and how many times faster
-    // than real time at the reference rate.
-    state.counters["per_frame"] = benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["x_realtime"] = benchmark::Counter(frames / quillo::kReferenceRate, benchmark::Counter::kIsRate);
+    perFrame(state, block);
+}
+
+// The follower alone, Iq off, on the targets of the gained noise.
+void followerAlone(benchmark::State& state) {
+    const std::vector<float> frames = gainedFrames();
+    std::vector<float> targets(frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+        targets[i] = quillo::reciprocalAboveOne(quillo::magnitude(frames[i]));
+    }
+    const quillo::SoftCoefficients c = quillo::softCoefficients(kDefaultKnee, 0, 1.0f);
+    const auto run = LimiterEngine::avxUsable() ? quillo_bench::followerAvx : quillo_bench::followerSse2;
+    state.SetLabel(encoding());
+    for (auto _ : state) benchmark::DoNotOptimize(run(targets.data(), kFrames / 2, c));
+    perFrame(state, kFrames);
+}
+
+// The smoother alone, on the brickwall curve that the gained noise gives
+// (segment minima of its needs, joined by ramps, built by the reference units).
+void smootherAlone(benchmark::State& state) {
+    const std::vector<float> frames = gainedFrames();
+    const EngineTiming timing = timingForRate(quillo::kReferenceRate);
+    const int32_t S = truncateToInt(timing.segmentLength);
+    const int32_t R = truncateToInt(timing.rampLength);
+    const int32_t latency = latencyOf(timing);
+    const int32_t positions = kFrames + latency + R;
+    std::vector<float> curve(kChannels * static_cast<size_t>(positions), 1.0f);
+    quillo::SegmentState segment;
+    for (int32_t P = 0; P + latency < positions; ++P) {
+        for (int32_t ch = 0; ch < kChannels; ++ch) {
+            const float need = quillo::reciprocalAboveOne(quillo::magnitude(frames[kChannels * (P % kFrames) + ch]));
+            segment.runningMin[ch] = quillo::minimumOf(segment.runningMin[ch], need);
+        }
+        if (++segment.counter < S) continue;
+        const int32_t X = P + latency - quillo::kRampSegmentsBack * S;
+        for (int32_t ch = 0; ch < kChannels; ++ch) {
+            const quillo::RampValues ramp = quillo::endSegment(segment, ch, timing.segmentLength);
+            quillo::fillRamp(curve.data() + ch, kChannels, positions, X, segment.counter, ramp);
+        }
+        quillo::finishSegment(segment);
+    }
+    const auto run = LimiterEngine::avxUsable() ? quillo_bench::smootherAvx : quillo_bench::smootherSse2;
+    state.SetLabel(encoding());
+    for (auto _ : state) benchmark::DoNotOptimize(run(curve.data(), kFrames, R, timing.rampLength));
+    perFrame(state, kFrames);
+}
+
+// The console output, and the median time per frame of each benchmark kept
+// for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median") continue;
+            const auto counter = run.counters.find("per_frame");
+            if (counter != run.counters.end()) medians[run.run_name.function_name + "/" + run.run_name.args] = counter->second;
+        }
+    }
+    double median(const std::string& name) const {
+        const auto found = medians.find(name);
+        return found == medians.end() ? 0.0 : found->second * 1e9;
+    }
+
+private:
+    std::map<std::string, double> medians;
+};
+
+double timesRealTime(double ns) { return ns > 0.0 ? 1e9 / (ns * quillo::kReferenceRate) : 0.0; }
+
+void printSummary(const SummaryReporter& r) {
+    const double small = r.median("processBlocks/" + std::to_string(kSmallBlock));
+    const double common = r.median("processBlocks/" + std::to_string(kCommonBlock));
+    const double large = r.median("processBlocks/" + std::to_string(kLargeBlock));
+    const double follower = r.median("followerAlone/");
+    const double smoother = r.median("smootherAlone/");
+    const double floor = std::max(follower, smoother);
+    std::printf("\nMedians of %d runs, ns per stereo frame (%s; loud noise, 44.1 kHz, default parameters):\n",
+                kRepetitions, encoding());
+    std::printf("  engine, %4lld-frame blocks  %6.2f ns  %6.0f x real time  (%.2f x the 512-frame figure)\n",
+                static_cast<long long>(kSmallBlock), small, timesRealTime(small), common > 0.0 ? small / common : 0.0);
+    std::printf("  engine, %4lld-frame blocks  %6.2f ns  %6.0f x real time\n", static_cast<long long>(kCommonBlock),
+                common, timesRealTime(common));
+    std::printf("  engine, %4lld-frame blocks  %6.2f ns  %6.0f x real time\n", static_cast<long long>(kLargeBlock),
+                large, timesRealTime(large));
+    std::printf("  follower alone (floor)     %6.2f ns\n", follower);
+    std::printf("  smoother alone (floor)     %6.2f ns\n", smoother);
+    std::printf("  engine at 512 / slower recursion: %.2f\n", floor > 0.0 ? common / floor : 0.0);
 }
 
 }  // namespace
 
-// Block sizes: a small one, a common one and a large one.
-BENCHMARK(processBlocks)->Arg(32)->Arg(512)->Arg(4096)->MinTime(1.0);
+BENCHMARK(processBlocks)
+    ->Arg(kSmallBlock)
+    ->Arg(kCommonBlock)
+    ->Arg(kLargeBlock)
+    ->MinTime(kMinTime)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(followerAlone)->MinTime(kMinTime)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(smootherAlone)->MinTime(kMinTime)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printSummary(reporter);
+    benchmark::Shutdown();
+    return 0;
+}

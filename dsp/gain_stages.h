@@ -80,7 +80,10 @@ inline float softReleaseRate(const SoftCoefficients& c, float m) {
 
 // One step of the follower: state s, ring sample x (the gained input). The
 // state moves toward the gain that would bring x within 1.0: down at the attack
-// rate, up at a release rate that slows in deep reduction.
+// rate, up at a release rate that slows in deep reduction. The release is the
+// short form of its shape, equal to the long one for every state in [0, 1]
+// and a third shorter as a chain of dependent operations; the engine's paths
+// take it from here alone.
 inline float softFollowerStep(const SoftCoefficients& c, float s, float x) {
     const float m = softRateFactor(c, s);
     const float rel = softReleaseRate(c, m);
@@ -88,10 +91,7 @@ inline float softFollowerStep(const SoftCoefficients& c, float s, float x) {
     if (s > t) {
         s = s - (((s - t) * (s + 1.0f)) * c.attack) * m;
     } else {
-        float b = 1.0f - ((1.0f - s) + kReleaseBendWeight * s);
-        if (b < 0.0f) b = 0.0f;
-        const float d = t - s;
-        s = s + (((d - (kReleaseBendScale * b) * d) * (1.0f - kReleaseDepthScale * (1.0f - s))) * rel);
+        s = s + ((((t - s) * (1.0f - kReleaseBend * s)) * (kReleaseDepthFloor + kReleaseDepthScale * s)) * rel);
     }
     // A step that gives no number at all (only coefficients far outside the
     // parameters' ranges can) falls to 0 with the tiny ones: the state never

@@ -77,10 +77,10 @@ constexpr float kReleaseRate = 0.0009f;
 constexpr float kReleaseFloor = 0.0001f;
 // The release coefficient is (offset - m) * release rate.
 constexpr float kReleaseOffset = 1.01f;
-// The release step's shape: B = 1 - ((1 - s) + weight * s), the step shortened
-// by scale * B, and slowed by (1 - depth * (1 - s)) in deep reduction.
-constexpr float kReleaseBendWeight = 0.3f;
-constexpr float kReleaseBendScale = 0.9f;
+// The release step's shape, in its short form: the step toward the target is
+// shortened by (1 - bend * s) and slowed in deep reduction by (floor + depth * s).
+constexpr float kReleaseBend = 0.63f;
+constexpr float kReleaseDepthFloor = 0.2f;
 constexpr float kReleaseDepthScale = 0.8f;
 
 // ---- Brickwall stage ----------------------------------------------------------------

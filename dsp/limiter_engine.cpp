@@ -19,14 +19,22 @@ using quillo::minimumOf;
 
 // The four rings reset allocates, one after the other in the engine's memory.
 constexpr std::size_t kRingCount = 4;
-// Each ring and store starts on its own cache line.
-constexpr std::size_t kCacheLineBytes = 64;
-constexpr std::size_t kLineFloats = kCacheLineBytes / sizeof(float);
+// Each ring and store starts at its own place within a 4 KiB page: streams
+// read and written at nearby ring positions a multiple of 4 KiB apart would
+// make the processor take loads from one as waiting for stores to the other.
+// The rings lie a quarter page apart, far more than the look-ahead spans.
+constexpr std::size_t kPageFloats = 4096 / sizeof(float);
+constexpr std::size_t kStoreCount = kRingCount + 2;  // the rings, the piece store, the scratch
+constexpr std::size_t kPageEighths[kStoreCount] = {0, 2, 4, 6, 1, 5};  // in store order
 // The longest block reset accepts: keeps every ring position and float count
 // far inside int32_t.
 constexpr int32_t kLargestBlock = 1 << 26;
 
-std::size_t roundUpToLine(std::size_t floats) { return (floats + kLineFloats - 1) & ~(kLineFloats - 1); }
+// The first index at or after at that lies at the given place of a page.
+std::size_t placed(std::size_t at, std::size_t place) {
+    const std::size_t within = at % kPageFloats;
+    return at - within + place + (within > place ? kPageFloats : 0);
+}
 
 bool positiveFinite(float v) { return v > 0.0f && v <= quillo::kLargestFinite; }
 
@@ -81,23 +89,29 @@ LimiterEngine::Lengths LimiterEngine::lengthsOf(const EngineTiming& t) {
 }
 
 // The four interleaved rings, the piece store and the vector path's scratch in
-// one allocation, each cache-line aligned; the rings start silent (signals 0.0)
-// and without reduction (gains 1.0), spare floats included.
+// one allocation, each at its place in a page (see kPageEighths); the rings start
+// silent (signals 0.0) and without reduction (gains 1.0), spare floats included.
 bool LimiterEngine::allocateRings(int32_t newBlockSize) {
     const int32_t newLength = newBlockSize + quillo::kRingMargin;
     const std::size_t ringFloats = kChannels * static_cast<std::size_t>(newLength + quillo::kSpareFloats);
-    freeRings();
-    const std::size_t stride = roundUpToLine(ringFloats);
-    const std::size_t outFloats = roundUpToLine(kChannels * static_cast<std::size_t>(newBlockSize));
+    const std::size_t outFloats = kChannels * static_cast<std::size_t>(newBlockSize);
     const std::size_t scratchFloats = sizeof(quillo::PipelineScratch) / sizeof(float);
-    memory = new (std::nothrow) float[kRingCount * stride + outFloats + scratchFloats + kLineFloats];
+    const std::size_t sizes[kStoreCount] = {ringFloats, ringFloats, ringFloats, ringFloats, outFloats, scratchFloats};
+    std::size_t starts[kStoreCount];
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < kStoreCount; ++i) {
+        starts[i] = placed(end, kPageEighths[i] * kPageFloats / 8);
+        end = starts[i] + sizes[i];
+    }
+    freeRings();
+    memory = new (std::nothrow) float[end + kPageFloats];
     if (memory == nullptr) return false;
     float* base = memory;
-    while ((reinterpret_cast<std::uintptr_t>(base) & (kCacheLineBytes - 1)) != 0) ++base;
+    while ((reinterpret_cast<std::uintptr_t>(base) % (kPageFloats * sizeof(float))) != 0) ++base;
     float** rings[kRingCount] = {&inputRing, &softGain, &delayedSignal, &brickGain};
-    for (std::size_t i = 0; i < kRingCount; ++i) *rings[i] = base + i * stride;
-    pieceOut = base + kRingCount * stride;
-    scratch = reinterpret_cast<quillo::PipelineScratch*>(pieceOut + outFloats);
+    for (std::size_t i = 0; i < kRingCount; ++i) *rings[i] = base + starts[i];
+    pieceOut = base + starts[kRingCount];
+    scratch = reinterpret_cast<quillo::PipelineScratch*>(base + starts[kRingCount + 1]);
     for (std::size_t i = 0; i < ringFloats; ++i) {
         inputRing[i] = 0.0f;
         delayedSignal[i] = 0.0f;

@@ -54,12 +54,35 @@ TEST(Follower, ReleaseStepByStep) {
     const float t = 1.0f / 1.5f;
     float rel = (kReleaseOffset - c.kc) * c.release;
     if (rel < c.releaseFloor) rel = c.releaseFloor;
-    float b = 1.0f - ((1.0f - s) + kReleaseBendWeight * s);
-    if (b < 0.0f) b = 0.0f;
     const float expected =
-        s + ((((t - s) - (kReleaseBendScale * b) * (t - s)) * (1.0f - kReleaseDepthScale * (1.0f - s))) * rel);
+        s + ((((t - s) * (1.0f - kReleaseBend * s)) * (kReleaseDepthFloor + kReleaseDepthScale * s)) * rel);
     EXPECT_EQ(softFollowerStep(c, s, 1.5f), expected);
     EXPECT_GT(expected, s);
+}
+
+// The short release is its long form, s + ((t - s) - 0.9 B (t - s)) (1 - 0.8 (1 - s))
+// rel with B = 1 - ((1 - s) + 0.3 s) floored at 0, to within a few units in the
+// last place of the new state, for states over [0, 1] and targets above them.
+TEST(Follower, ShortReleaseIsTheLongForm) {
+    constexpr float kBendWeight = 0.3f;
+    constexpr float kBendScale = 0.9f;
+    constexpr float kUlps = 4.0f;
+    const SoftCoefficients c = softCoefficients(127.0f, 0, 1.0f);
+    const float rel = softReleaseRate(c, c.kc);
+    for (int32_t i = 0; i <= 1000; ++i) {
+        const float s = static_cast<float>(i) / 1000.0f;
+        for (float x : {1.0f, 1.25f, 3.0f, 40.0f}) {
+            const float t = 1.0f / x;
+            if (s > t) continue;
+            float b = 1.0f - ((1.0f - s) + kBendWeight * s);
+            if (b < 0.0f) b = 0.0f;
+            const float d = t - s;
+            const float longStep = ((d - (kBendScale * b) * d) * (1.0f - kReleaseDepthScale * (1.0f - s))) * rel;
+            const float longState = s + longStep;
+            EXPECT_NEAR(softFollowerStep(c, s, x), longState, kUlps * std::numeric_limits<float>::epsilon() * longState)
+                << s << " " << x;
+        }
+    }
 }
 
 TEST(Follower, IqFollowsTheState) {

@@ -41,10 +41,10 @@ uint64_t renderHash(const Golden& g, Path path) {
 }
 
 const Golden kGolden[] = {
-    {44100.0f, 89.0f, 0, true, 400, 512, 0x8e1a933299b8da93ull},
-    {44100.0f, 127.0f, 1, true, 801, 64, 0x6fa79a2cad0d2cbcull},
-    {48000.0f, 60.0f, 1, false, 700, 500, 0xc0cc0ccec32d742eull},
-    {96000.0f, 20.0f, 0, true, 760, 1024, 0xffe560075f50626cull},
+    {44100.0f, 89.0f, 0, true, 400, 512, 0x7dbf69474e0129b1ull},
+    {44100.0f, 127.0f, 1, true, 801, 64, 0xb7d8432cbc91737bull},
+    {48000.0f, 60.0f, 1, false, 700, 500, 0x2d14f7038caf7703ull},
+    {96000.0f, 20.0f, 0, true, 760, 1024, 0xdf6f8e07e876e422ull},
 };
 
 TEST(Golden, RenderedBitsAreTheSameOnEveryBuild) {

@@ -125,6 +125,34 @@ TEST(VectorPathRouting, SameBitsForEveryRoutingAndBlock) {
     }
 }
 
+// Knee values far outside the parameter's range drive the follower into its
+// flush and clamp (states tiny, negative, above 1.0 or not a number), which the
+// vector path tests once per frame pair and then takes frame by frame: the
+// bits of the generic path all the same.
+TEST(VectorPathRouting, FollowerFlushAndClampAsInTheGenericPath) {
+    buildGainTable();
+    resetEngineTiming();
+    const Stereo in = program(12000, 41u);
+    for (float knee : {-1e20f, 1e20f, 400.0f}) {
+        for (int32_t iq : {0, 1}) {
+            BlockParameters p = defaults(gainTableAt(760));
+            p.knee = knee;
+            p.iq = iq;
+            LimiterEngine generic;
+            generic.useGenericPathForTesting(true);
+            ASSERT_TRUE(generic.reset(256));
+            const Stereo reference = render(generic, in, 256, p);
+            for (bool sse2 : {false, true}) {
+                SCOPED_TRACE(variantName(sse2));
+                LimiterEngine fast;
+                fast.useSse2ForTesting(sse2);
+                ASSERT_TRUE(fast.reset(256));
+                expectSameBits(render(fast, in, 256, p), reference);
+            }
+        }
+    }
+}
+
 // The input stage's register-wide gate gives the bits of the reference unit
 // for every kind of value in every lane: awkward values and random bit
 // patterns (NaNs with payloads, infinities, denormals) at several gains.
