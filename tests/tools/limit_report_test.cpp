@@ -113,7 +113,9 @@ TEST(EnvelopeCollector, ColumnsFollowTheFramesRead) {
         EXPECT_EQ(peaks[spikeColumn], 1.0f);
         for (int64_t column = 0; column < limit_tool::kReportColumns; ++column) {
             const int64_t reach = stated == kTotal ? 0 : 1;
-            if (std::abs(column - spikeColumn) > reach) EXPECT_EQ(peaks[column], 0.0f) << column;
+            if (std::abs(column - spikeColumn) > reach) {
+                EXPECT_EQ(peaks[column], 0.0f) << column;
+            }
         }
     }
 }
