@@ -8,9 +8,11 @@
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <new>
+#include <thread>
 
 #include "editor/memory_surface.h"
 #include "editor/skin_layout.h"
@@ -34,6 +36,25 @@ constexpr int32_t kEventBatch = 64;
 // Decoded by the first open window, released by the last close.
 constexpr int32_t kSkinImages = 3;
 PixelImage skin[kSkinImages];
+
+// A server busy with other clients may turn a new connection away for a moment
+// (its local socket's queue is full, or the connection is reset while it is
+// set up); a few tries a millisecond apart get through. Nothing else is tried
+// again, so a missing or unreachable display costs one attempt.
+constexpr int32_t kConnectAttempts = 8;
+constexpr auto kConnectRetryDelay = std::chrono::milliseconds(1);
+
+Display* openDisplay() {
+    for (int32_t attempt = 1;; ++attempt) {
+        errno = 0;
+        Display* display = XOpenDisplay(nullptr);
+        const bool turnedAway = errno == EAGAIN || errno == ECONNRESET;
+        if (display != nullptr || !turnedAway || attempt == kConnectAttempts) {
+            return display;
+        }
+        std::this_thread::sleep_for(kConnectRetryDelay);
+    }
+}
 
 int64_t monotonicMilliseconds() {
     using namespace std::chrono;
@@ -277,7 +298,7 @@ public:
         if (parent == nullptr) {
             return nullptr;
         }
-        Display* display = XOpenDisplay(nullptr);
+        Display* display = openDisplay();
         if (display == nullptr) {
             return nullptr;
         }

@@ -21,7 +21,15 @@ class X11Host {
 public:
     static constexpr int32_t kIdleMs = 20;
 
-    X11Host() : display(XOpenDisplay(nullptr)) {}
+    // A server busy with other clients may turn a connection away for a moment.
+    X11Host() {
+        for (int32_t attempt = 0; attempt < kConnectAttempts && display == nullptr; ++attempt) {
+            if (attempt > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            display = XOpenDisplay(nullptr);
+        }
+    }
     ~X11Host() {
         if (display != nullptr) {
             XCloseDisplay(display);
@@ -135,9 +143,10 @@ public:
         return image;
     }
 
-    Display* display;
+    Display* display = nullptr;
 
 private:
+    static constexpr int32_t kConnectAttempts = 8;
     static constexpr int32_t kBorder = 20;
 
     static uint8_t channel(unsigned long pixel, unsigned long mask) {

@@ -28,6 +28,8 @@ namespace {
 constexpr int32_t kFewTicks = 300;
 constexpr int32_t kLampSettling = 900;
 constexpr int32_t kCycles = 100;
+// The least the allocator books for one allocation.
+constexpr size_t kSmallestAllocation = 16;
 constexpr int32_t kOneTick = 60;
 constexpr int32_t kServerStartMs = 10000;
 // Pixel bytes of the three skin bitmaps, decoded.
@@ -270,7 +272,11 @@ TEST_F(X11WindowTest, OpenAndCloseCyclesLeaveNothingBehind) {
     EXPECT_EQ(openDescriptors(), descriptors);
     EXPECT_TRUE(x.children(parent).empty());
     if (kHeapMeasurable) {
-        EXPECT_LE(heapAfter, heap) << "grew by " << heapAfter - heap << " bytes over " << kCycles << " cycles";
+        // The host's own connection may keep a few more queued-event records when
+        // a busy machine lets events pile up; an editor that kept anything per
+        // cycle would grow by at least a small allocation each time.
+        EXPECT_LT(heapAfter, heap + kCycles * kSmallestAllocation)
+            << "grew by " << heapAfter - heap << " bytes over " << kCycles << " cycles";
     }
 }
 
