@@ -40,9 +40,10 @@ $(FUZZ)/CMakeCache.txt: | deps
 	    -DCMAKE_CXX_FLAGS="-O1 -g -fno-omit-frame-pointer $(SANITIZE_FUZZ)" \
 	    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 
-# ThreadSanitizer for the tests that run audio and editing on two threads.
+# ThreadSanitizer for the tests that run more than one thread: audio beside
+# editing in the plug-in, measurement beside limiting in the tool.
 $(TSAN)/CMakeCache.txt: | deps
-	@$(CMAKE) -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF -DQUILLO_TOOLS=OFF \
+	@$(CMAKE) -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF \
 	    -DCMAKE_CXX_FLAGS="-O1 -g -fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
 
 linux: $(LINUX)/CMakeCache.txt
@@ -58,7 +59,7 @@ fuzz-build: $(FUZZ)/CMakeCache.txt
 	@$(CMAKE) --build $(FUZZ) -j $(JOBS) -- --no-print-directory
 
 tsan: $(TSAN)/CMakeCache.txt
-	@$(CMAKE) --build $(TSAN) -j $(JOBS) --target plugin_tests -- --no-print-directory
+	@$(CMAKE) --build $(TSAN) -j $(JOBS) --target plugin_tests quillo_tools_tests -- --no-print-directory
 
 build: linux win32
 
@@ -75,7 +76,7 @@ test-fuzz: fuzz-build
 	@cd $(FUZZ) && $(CTEST)
 
 test-tsan: tsan
-	@cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -R '^plugin_tests$$'
+	@cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -R '^(plugin_tests|quillo_tools_tests)$$'
 
 test: build
 	@$(MAKE) --no-print-directory test-linux
@@ -102,6 +103,7 @@ demo: linux
 
 bench: linux
 	@$(LINUX)/bench/quillo_bench
+	@$(LINUX)/bench/quillo_tool_bench
 
 screenshot: win32
 	@bash scripts/screenshot.sh $(WIN32)
