@@ -16,12 +16,13 @@ asan_CONFIG  := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF \
     -DCMAKE_CXX_FLAGS="-O1 $(SANITIZE) -fno-sanitize-recover=all -fno-omit-frame-pointer" \
     -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE)" -DCMAKE_MODULE_LINKER_FLAGS="$(SANITIZE)"
 asan_TESTENV := ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
-# ThreadSanitizer for the test that runs audio and editing on two threads.
-tsan_CONFIG  := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF -DQUILLO_TOOLS=OFF \
+# ThreadSanitizer for the tests that run work on two threads: audio beside
+# editing, and the tool's measurements beside its limiting.
+tsan_CONFIG  := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF \
     -DCMAKE_CXX_FLAGS="-O1 -g -fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread"
-tsan_TARGET  := plugin_tests
+tsan_TARGET  := plugin_tests quillo_tools_tests
 tsan_TESTENV := TSAN_OPTIONS=halt_on_error=1
-tsan_CTEST   := -R '^plugin_tests$$'
+tsan_CTEST   := -R '^(plugin_tests|quillo_tools_tests)$$'
 # Clang for libFuzzer; every object carries coverage and the sanitizers.
 SANITIZE_FUZZ := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
 fuzzers_CONFIG := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_TESTS=OFF -DQUILLO_BENCH=OFF \
@@ -102,6 +103,7 @@ demo: linux
 
 bench: linux
 	@$(BUILD)/linux/bench/quillo_bench
+	@$(BUILD)/linux/bench/quillo_tool_bench
 
 screenshot: build
 	@bash scripts/screenshot.sh $(BUILD)/win32 $(BUILD)/linux

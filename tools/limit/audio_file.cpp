@@ -34,17 +34,28 @@ int32_t pcmBitsOf(int32_t format) {
     }
 }
 
-// libsndfile hands integer samples left-justified in 32 bits.
+// libsndfile hands integer samples left-justified in 32 bits. The scales are
+// powers of two, so multiplying by them is exact (as ldexp would be) and
+// costs no library call per sample.
+const double kLeftJustifiedScale = std::ldexp(1.0, 1 - kInt32Bits);
+
 float fromLeftJustified(int32_t sample) {
-    return static_cast<float>(std::ldexp(static_cast<double>(sample), 1 - kInt32Bits));
+    return static_cast<float>(static_cast<double>(sample) * kLeftJustifiedScale);
 }
 
-int32_t toLeftJustified(float sample, int32_t bits) {
-    const double fullScale = std::ldexp(1.0, bits - 1);
-    double level = std::nearbyint(static_cast<double>(sample) * fullScale);
+// Full scale of a sample type and the step of its lowest bit in 32 bits.
+struct PcmScale {
+    explicit PcmScale(int32_t bits)
+        : fullScale(std::ldexp(1.0, bits - 1)), step(std::ldexp(1.0, kInt32Bits - bits)) {}
+    double fullScale;
+    double step;
+};
+
+int32_t toLeftJustified(float sample, const PcmScale& scale) {
+    double level = std::nearbyint(static_cast<double>(sample) * scale.fullScale);
     if (std::isnan(level)) level = 0.0;
-    level = std::min(std::max(level, -fullScale), fullScale - 1);
-    return static_cast<int32_t>(std::ldexp(level, kInt32Bits - bits));
+    level = std::min(std::max(level, -scale.fullScale), scale.fullScale - 1);
+    return static_cast<int32_t>(level * scale.step);
 }
 
 void checkReadable(const std::string& path) {
@@ -220,8 +231,9 @@ void AudioWriter::write(const float* interleaved, int64_t frames) {
     } else {
         const std::size_t samples = static_cast<std::size_t>(frames * channels);
         if (scratch.size() < samples) scratch.resize(samples);
+        const PcmScale scale(pcmBits);
         for (std::size_t i = 0; i < samples; ++i) {
-            scratch[i] = toLeftJustified(interleaved[i], pcmBits);
+            scratch[i] = toLeftJustified(interleaved[i], scale);
         }
         written = sf_writef_int(file, scratch.data(), frames);
     }

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "tools/limit/background_meter.h"
 #include "tools/limit/console.h"
 #include "tools/limit/hosted_effect.h"
 #include "tools/limit/measurements.h"
@@ -94,8 +95,8 @@ public:
         if (envelopes) envelopes->addOutput(first, output, gains.data(), frames);
     }
 
-    LevelMeter inputMeter;
-    LevelMeter outputMeter;
+    BackgroundMeter inputMeter;
+    BackgroundMeter outputMeter;
     GainReductionTracker reduction;
     std::unique_ptr<EnvelopeCollector> envelopes;
 
@@ -231,6 +232,9 @@ JobSummary runLimitJob(const Options& options, const JobContext& context) {
                 context, progress);
     progress.finish();
     writer.close();
+    // The measurements catch up before the time is taken.
+    const LevelMeter& inputMeter = analysis.inputMeter.finish();
+    const LevelMeter& outputMeter = analysis.outputMeter.finish();
     summary.processingSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     summary.framesRead = reader.framesRead();
@@ -246,12 +250,12 @@ JobSummary runLimitJob(const Options& options, const JobContext& context) {
     outputFile.commit();
     if (reportFile) reportFile->commit();
 
-    summary.inputPeak = analysis.inputMeter.samplePeak();
-    summary.outputPeak = analysis.outputMeter.samplePeak();
-    summary.inputTruePeak = analysis.inputMeter.truePeak();
-    summary.outputTruePeak = analysis.outputMeter.truePeak();
-    summary.inputLoudness = analysis.inputMeter.loudness();
-    summary.outputLoudness = analysis.outputMeter.loudness();
+    summary.inputPeak = inputMeter.samplePeak();
+    summary.outputPeak = outputMeter.samplePeak();
+    summary.inputTruePeak = inputMeter.truePeak();
+    summary.outputTruePeak = outputMeter.truePeak();
+    summary.inputLoudness = inputMeter.loudness();
+    summary.outputLoudness = outputMeter.loudness();
     summary.deepestReductionDb = analysis.reduction.deepestDb();
     summary.shareReduced = analysis.reduction.shareUnderReduction();
     return summary;
