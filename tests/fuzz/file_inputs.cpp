@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "audio_file_inputs.h"
+#include "tests/support/damaged_audio.h"
 
 namespace {
 
@@ -31,12 +32,6 @@ constexpr char kDamagePattern = 0x5a;
 constexpr std::size_t kFlacLengthField = 18;
 constexpr std::size_t kFlacLengthBytes = 8;
 constexpr unsigned char kFlacLengthKeep[kFlacLengthBytes] = {0xff, 0xff, 0xff, 0xf0, 0, 0, 0, 0};
-constexpr char kMpegSync[] = "\xff\xfb\x90\x64";  // MPEG-1 layer III, 128 kbit/s, 44.1 kHz
-constexpr std::size_t kMpegFrameBytes = 417;
-constexpr int kGarbageFrames = 5;
-constexpr uint32_t kLcgMultiplier = 1664525u;
-constexpr uint32_t kLcgIncrement = 1013904223u;
-constexpr int kTopByteShift = 24;
 
 struct Seed {
     const char* name;
@@ -95,18 +90,6 @@ void save(const std::filesystem::path& file, FileExtension extension, const std:
     std::ofstream(file, std::ios::binary | std::ios::trunc) << static_cast<char>(extension) << bytes;
 }
 
-std::string mpegLikeGarbage() {
-    std::string bytes;
-    uint32_t noise = 1u;
-    for (int frame = 0; frame < kGarbageFrames; ++frame) {
-        bytes += std::string(kMpegSync, sizeof kMpegSync - 1);
-        while (bytes.size() % kMpegFrameBytes != 0) {
-            noise = noise * kLcgMultiplier + kLcgIncrement;
-            bytes += static_cast<char>(noise >> kTopByteShift);
-        }
-    }
-    return bytes;
-}
 
 }  // namespace
 
@@ -127,5 +110,5 @@ void writeFileInputs(const std::filesystem::path& root) {
         unstated[kFlacLengthField + i] = static_cast<char>(unstated[kFlacLengthField + i] & kFlacLengthKeep[i]);
     }
     save(regressions / "flac-length-not-stated", fuzz::kFlac, unstated);
-    save(regressions / "garbage-named-mp3", fuzz::kMp3, mpegLikeGarbage());
+    save(regressions / "garbage-named-mp3", fuzz::kMp3, damaged_audio::mpegLikeGarbage());
 }

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/damaged_audio.h"
 #include "tool_fixture.h"
 
 namespace tool_test {
@@ -37,27 +38,7 @@ constexpr auto kPollInterval = std::chrono::milliseconds(5);
 constexpr std::size_t kDamagedBytes = 64;
 constexpr char kDamagePattern = 0x5a;
 constexpr std::size_t kGarbageBytes = 3000;
-constexpr char kMpegSync[] = "\xff\xfb\x90\x64";  // MPEG-1 layer III, 128 kbit/s, 44.1 kHz
-constexpr std::size_t kMpegFrameBytes = 417;
-constexpr int kGarbageFrames = 5;
-constexpr uint32_t kLcgMultiplier = 1664525u;
-constexpr uint32_t kLcgIncrement = 1013904223u;
-constexpr int kTopByteShift = 24;
 
-// Frame headers an MPEG decoder syncs to, each followed by bytes that are no
-// valid frame.
-std::string mpegLikeGarbage() {
-    std::string bytes;
-    uint32_t noise = 1u;
-    for (int frame = 0; frame < kGarbageFrames; ++frame) {
-        bytes += std::string(kMpegSync, sizeof kMpegSync - 1);
-        while (bytes.size() % kMpegFrameBytes != 0) {
-            noise = noise * kLcgMultiplier + kLcgIncrement;
-            bytes += static_cast<char>(noise >> kTopByteShift);
-        }
-    }
-    return bytes;
-}
 
 struct BadRun {
     std::string what;
@@ -132,7 +113,7 @@ TEST_F(ToolErrors, DamagedInputsAreRefused) {
     }
     writeBytes(path("corrupted.flac"), corrupted);
     writeBytes(path("cut.flac"), flac.substr(0, flac.size() / 2));
-    writeBytes(path("garbage.mp3"), mpegLikeGarbage());
+    writeBytes(path("garbage.mp3"), damaged_audio::mpegLikeGarbage());
     writeBytes(path("noise.mp3"), std::string(kGarbageBytes, '\x5a'));
     expectRefused({
         {"corrupted FLAC", {"@/corrupted.flac", "@/out.wav"}, "cannot be read past frame", kFailure},
