@@ -8,6 +8,7 @@
 #include "editor/editor_panel.h"
 #include "editor/memory_surface.h"
 #include "expected_face.h"
+#include "gesture_automations.h"
 #include "support/black_box.h"
 #include "window_host.h"
 
@@ -74,14 +75,7 @@ TEST_F(EditorWindowTest, ClicksAndDragsBecomeAutomationAndShowOnTheFace) {
     PostMessageA(window, WM_RBUTTONUP, 0, pointAt(150, 210));
     pumpMessages(kLampSettling);
 
-    const auto automations = host().callsWith(audioMasterAutomate);
-    ASSERT_EQ(automations.size(), 3u);
-    EXPECT_EQ(automations[0].index, 2);
-    EXPECT_EQ(automations[0].opt, 1.0f);
-    EXPECT_EQ(automations[1].index, 0);
-    EXPECT_NEAR(automations[1].opt, 0.6f, 1e-5f);
-    EXPECT_EQ(automations[2].index, 1);
-    EXPECT_FLOAT_EQ(automations[2].opt, 89.0f / 127.0f);
+    expectGestureAutomations(host().callsWith(audioMasterAutomate));
     EXPECT_EQ(differingPixels(captureWindow(window), expectedFace(effect->record())), 0);
     effect->dispatch(effEditClose);
 }
