@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "dsp/limiter_engine.h"
 #include "dsp/vector_pipeline.h"
@@ -20,12 +21,6 @@ using V = __m128;
 inline V load2(const float* p) { return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))); }
 inline void store2(float* p, V v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(v)); }
 inline V high(V v) { return _mm_movehl_ps(v, v); }
-// All bits set in the lanes of the channels that are on, for both frames of a pair.
-inline V maskOf(const bool (&on)[kChannels]) {
-    const int32_t left = on[0] ? -1 : 0;
-    const int32_t right = on[1] ? -1 : 0;
-    return _mm_castsi128_ps(_mm_setr_epi32(left, right, left, right));
-}
 
 // AVX where the processor has it and the system saves its registers.
 bool detectAvx() {
@@ -89,13 +84,13 @@ void LimiterEngine::stateToLanes() {
     toLine(scratch->brickLinkLine, links[kBrickLink].history, links[kBrickLink].position, W);
     c.softBase = 0;
     c.linkBase = 0;
-    float env[kChannels], target[kChannels], slope[kChannels];
-    bool falling[kChannels];
+    // A smoother that is not falling has its target at env (see the
+    // pipeline's smoother): the lanes hold infinity for it.
+    float env[kChannels], fallTarget[kChannels], slope[kChannels];
     for (int32_t ch = 0; ch < kChannels; ++ch) {
         env[ch] = smoother[ch].env;
-        target[ch] = smoother[ch].target;
+        fallTarget[ch] = smoother[ch].falling ? smoother[ch].target : std::numeric_limits<float>::infinity();
         slope[ch] = smoother[ch].slope;
-        falling[ch] = smoother[ch].falling;
     }
     c.s = load2(softState);
     c.softSum = load2(softSum);
@@ -110,9 +105,8 @@ void LimiterEngine::stateToLanes() {
     c.previous = load2(segment.previousMin);
     c.ends = 0;
     c.env = load2(env);
-    c.target = load2(target);
+    c.fallTarget = load2(fallTarget);
     c.slope = load2(slope);
-    c.falling = maskOf(falling);
     lanesHoldState = true;
 }
 
@@ -137,32 +131,25 @@ void LimiterEngine::stateFromLanes() {
     store2(segment.minima[slots[quillo::kRampStartSlot]], c.late);
     store2(segment.minima[slots[quillo::kRampEndSlot]], high(c.late));
     store2(segment.previousMin, c.previous);
-    float env[kChannels], target[kChannels], slope[kChannels];
+    float env[kChannels], fallTarget[kChannels], slope[kChannels];
     store2(env, c.env);
-    store2(target, c.target);
+    store2(fallTarget, c.fallTarget);
     store2(slope, c.slope);
-    const int fallingBits = _mm_movemask_ps(c.falling);
     for (int32_t ch = 0; ch < kChannels; ++ch) {
         smoother[ch].env = env[ch];
-        smoother[ch].target = target[ch];
+        smoother[ch].falling = fallTarget[ch] < std::numeric_limits<float>::infinity();
+        smoother[ch].target = smoother[ch].falling ? fallTarget[ch] : env[ch];
         smoother[ch].slope = slope[ch];
-        smoother[ch].falling = ((fallingBits >> ch) & 1) != 0;
     }
     lanesHoldState = false;
 }
 
 // The block's constants of a pipeline run, made again only when the
 // parameters they depend on change (and after a reset).
-void LimiterEngine::pipelineConstants(quillo::PipelineState& st, const BlockParameters& p, const Routing& r) {
+void LimiterEngine::pipelineConstants(quillo::PipelineState& st, const BlockParameters& p) {
     st.minSoft = _mm_set1_ps(1.0f);
     st.needle = _mm_set1_ps(1.0f);
-    const quillo::ChannelRoute route = quillo::channelRoute(r);
-    const bool (&computed)[kChannels] = route.computed;
-    const int computedBits = (computed[0] ? 1 : 0) | (computed[1] ? 2 : 0);
-    if (constantsCurrent && st.knee == p.knee && st.iq == (p.iq == 1) && st.link == p.link &&
-        st.computed == computedBits) {
-        return;
-    }
+    if (constantsCurrent && st.knee == p.knee && st.iq == (p.iq == 1) && st.link == p.link) return;
     const Lengths& len = resetLengths;
     const quillo::SoftCoefficients c = quillo::softCoefficients(p.knee, p.iq, len.timing.rateInverse);
     st.attack = _mm_set1_ps(c.attack);
@@ -176,7 +163,6 @@ void LimiterEngine::pipelineConstants(quillo::PipelineState& st, const BlockPara
     st.windowPowerOfTwo = windowReciprocalExact;
     st.windowReciprocal = _mm_set1_ps(1.0f / len.timing.windowLength);
     st.rampLength = _mm_set1_ps(len.timing.rampLength);
-    st.computeMask = maskOf(computed);
     st.segmentLength = len.timing.segmentLength;
     st.W = len.window;
     st.S = len.segment;
@@ -184,7 +170,6 @@ void LimiterEngine::pipelineConstants(quillo::PipelineState& st, const BlockPara
     st.iq = c.iq == 1;
     st.link = p.link;
     st.knee = p.knee;
-    st.computed = computedBits;
     st.brickRing = brickGain;
     st.scratch = scratch;
     st.carry = &scratch->carry;
@@ -239,7 +224,7 @@ void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, cons
                                 const Routing& r, bool accumulate, float* blockMin, float* needle) {
     const Lengths& len = resetLengths;
     quillo::PipelineState& st = scratch->state;
-    pipelineConstants(st, p, r);
+    pipelineConstants(st, p);
     const quillo::ChannelRoute route = quillo::channelRoute(r);
     bool direct = !accumulate && outputs[0] != outputs[1];
     for (int32_t ch = 0; ch < kChannels; ++ch) direct = direct && route.written[ch] && route.source[ch] == ch;

@@ -54,7 +54,8 @@ struct PipelineCarry {
     // [second third] and [rampStart rampEnd] slots, and the previous
     // segment's minimum.
     __m128 early, late, previous;
-    __m128 env, target, slope, falling;
+    __m128 env, slope;
+    __m128 fallTarget;         // the target of a falling smoother, infinity for one not falling
     int32_t counter;
     int32_t ends;              // segment ends since the lanes took the store over
     // Where the W history entries begin in the soft line and in the two link
@@ -72,14 +73,13 @@ struct PipelineState {
     // Block constants (each value in every lane), and the parameters they
     // were made for.
     __m128 attack, fixedRel, k, kc, kcTail, release, releaseFloor;
-    __m128 windowLength, rampLength, computeMask;
+    __m128 windowLength, rampLength;
     __m128 windowReciprocal;  // 1 / windowLength, used only when that is exact
     bool windowPowerOfTwo;
     float segmentLength;
     int32_t W, S, L;
     bool iq, link;
     float knee;
-    int computed;  // the computed channels' bits
 
     // This stretch: frames 0 .. kPairFrames * pairs - 1.
     int32_t pairs;
