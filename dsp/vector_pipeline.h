@@ -24,7 +24,7 @@ static_assert(kPairFloats == kLanes, "a frame pair fills one register");
 // as several).
 constexpr int32_t kPipelinePairs = 256;
 // The output stage runs this many pairs behind the follower.
-constexpr int32_t kPipelineDepth = 5;
+constexpr int32_t kPipelineDepth = 6;
 
 // Room of a history laid out in a line: the W entries before a run and one
 // entry per frame of the run. Runs follow each other along the line; its W
