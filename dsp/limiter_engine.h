@@ -131,7 +131,6 @@ private:
     void vectorPiece(float** outputs, int32_t offset, int32_t n, const BlockParameters& p,
                      const Routing& r, bool accumulate, float* blockMin, float* needle);
     void pipelineConstants(quillo::PipelineState& st, const BlockParameters& p);
-    void runStretch(quillo::PipelineState& st, float* const* results, int32_t pairs, bool link);
     void writeOutputs(float** outputs, int32_t offset, int32_t n, const Routing& r, bool accumulate);
     void runSoftStage(int32_t start, const quillo::SoftCoefficients& c, int32_t n, const Lengths& len,
                       float* blockMin);

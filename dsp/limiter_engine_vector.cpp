@@ -176,44 +176,6 @@ void LimiterEngine::pipelineConstants(quillo::PipelineState& st, const BlockPara
     constantsCurrent = true;
 }
 
-// One pipeline run over pairs frame pairs from readPos (no position wraps),
-// each channel's results to its results buffer.
-void LimiterEngine::runStretch(quillo::PipelineState& st, float* const* results, int32_t pairs, bool link) {
-    const int32_t frames = kPairFrames * pairs;
-    const int32_t W = resetLengths.window;
-    const int32_t P = readPos;
-    const int32_t Q = P + resetLengths.ramp < length ? P + resetLengths.ramp : P + resetLengths.ramp - length;
-    st.pairs = pairs;
-    st.D0 = delayWritePos;
-    st.in = inputRing + kChannels * P;
-    st.delayedWrite = delayedSignal + kChannels * delayWritePos;
-    st.delayedRead = delayedSignal + kChannels * P;
-    st.brickHere = brickGain + kChannels * P;
-    st.brickAhead = brickGain + kChannels * Q;
-    for (int32_t ch = 0; ch < kChannels; ++ch) st.out[ch] = results[ch];
-    stateToLanes();
-    quillo::PipelineCarry& c = scratch->carry;
-    if (runsPastLine(c.softBase, W, frames)) {
-        moveToFront(scratch->softLine, c.softBase, W);
-        c.softBase = 0;
-    }
-    if (link && runsPastLine(c.linkBase, W, frames)) {
-        moveToFront(scratch->softLinkLine, c.linkBase, W);
-        moveToFront(scratch->brickLinkLine, c.linkBase, W);
-        c.linkBase = 0;
-    }
-
-    const bool avx = kAvx && !forceSse2;
-    (avx ? quillo::runPipelineAvx : quillo::runPipelineSse2)(st);
-
-    c.softBase += frames;
-    if (link) c.linkBase += frames;
-    readPos += frames;
-    if (readPos >= length) readPos -= length;
-    delayWritePos += frames;
-    if (delayWritePos >= length) delayWritePos -= length;
-}
-
 // The piece's frames through the pipeline, in stretches in which no ring
 // position wraps, of at most kPipelinePairs pairs; an odd last frame of a
 // stretch goes through the generic path (the state is the same), its minima
@@ -224,27 +186,53 @@ void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, cons
                                 const Routing& r, bool accumulate, float* blockMin, float* needle) {
     const Lengths& len = resetLengths;
     quillo::PipelineState& st = scratch->state;
+    quillo::PipelineCarry& c = scratch->carry;
     pipelineConstants(st, p);
     const quillo::ChannelRoute route = quillo::channelRoute(r);
     bool direct = !accumulate && outputs[0] != outputs[1];
     for (int32_t ch = 0; ch < kChannels; ++ch) direct = direct && route.written[ch] && route.source[ch] == ch;
     float* results[kChannels];
     for (int32_t ch = 0; ch < kChannels; ++ch) results[ch] = direct ? outputs[ch] + offset : pieceOut + ch * blockSize;
+    const auto pipeline = kAvx && !forceSse2 ? quillo::runPipelineAvx : quillo::runPipelineSse2;
+    const int32_t W = len.window;
 
     for (int32_t done = 0; done < n;) {
-        int32_t stretch = n - done;
         const int32_t P = readPos;
         const int32_t Q = P + len.ramp < length ? P + len.ramp : P + len.ramp - length;
+        int32_t stretch = n - done;
         if (length - P < stretch) stretch = length - P;
         if (length - delayWritePos < stretch) stretch = length - delayWritePos;
         if (length - Q < stretch) stretch = length - Q;
         if (stretch > kPairFrames * quillo::kPipelinePairs) stretch = kPairFrames * quillo::kPipelinePairs;
-        const int32_t pairs = stretch / kPairFrames;
-        float* const at[kChannels] = {results[0] + done, results[1] + done};
-        if (pairs > 0) runStretch(st, at, pairs, p.link);
-        if (stretch % kPairFrames != 0) {
+        const int32_t frames = stretch - stretch % kPairFrames;
+        if (frames > 0) {
+            st.pairs = frames / kPairFrames;
+            st.D0 = delayWritePos;
+            st.in = inputRing + kChannels * P;
+            st.delayedWrite = delayedSignal + kChannels * delayWritePos;
+            st.delayedRead = delayedSignal + kChannels * P;
+            st.brickHere = brickGain + kChannels * P;
+            st.brickAhead = brickGain + kChannels * Q;
+            for (int32_t ch = 0; ch < kChannels; ++ch) st.out[ch] = results[ch] + done;
+            stateToLanes();
+            if (runsPastLine(c.softBase, W, frames)) {
+                moveToFront(scratch->softLine, c.softBase, W);
+                c.softBase = 0;
+            }
+            if (p.link && runsPastLine(c.linkBase, W, frames)) {
+                moveToFront(scratch->softLinkLine, c.linkBase, W);
+                moveToFront(scratch->brickLinkLine, c.linkBase, W);
+                c.linkBase = 0;
+            }
+            pipeline(st);
+            c.softBase += frames;
+            if (p.link) c.linkBase += frames;
+            readPos = P + frames < length ? P + frames : P + frames - length;
+            delayWritePos = delayWritePos + frames < length ? delayWritePos + frames : delayWritePos + frames - length;
+        }
+        if (stretch != frames) {
             stateFromLanes();
-            float* const last[kChannels] = {at[0] + kPairFrames * pairs, at[1] + kPairFrames * pairs};
+            float* const last[kChannels] = {results[0] + done + frames, results[1] + done + frames};
             genericFrames(last, 1, p, r, len, blockMin, needle);
         }
         done += stretch;
