@@ -254,29 +254,24 @@ void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, cons
 // Input stage for n positions from readPos: each read channel's samples times
 // the input gain, admitted (flushed, and silence if not finite) into the ring;
 // both channels eight frames at a time when both are read. The ring of a
-// channel that is not read keeps its contents.
+// channel that is not read keeps its contents. A piece wraps around the ring
+// at most once (it is shorter than the ring).
 void LimiterEngine::inputStage(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r) {
+    const int32_t first = n < length - readPos ? n : length - readPos;
+    if (r.leftActive != 0 && r.rightActive != 0) {
+        const auto admitFrames = kAvx && !forceSse2 ? quillo::admitFramesAvx : quillo::admitFramesSse2;
+        admitFrames(inputs[0] + offset, inputs[1] + offset, inputRing + kChannels * readPos, first, gain);
+        if (first < n) admitFrames(inputs[0] + offset + first, inputs[1] + offset + first, inputRing, n - first, gain);
+        return;
+    }
     const bool active[kChannels] = {r.leftActive != 0, r.rightActive != 0};
-    const float* in[kChannels];
-    for (int32_t ch = 0; ch < kChannels; ++ch) in[ch] = inputs[ch] + offset;
-    const auto admitFrames = kAvx && !forceSse2 ? quillo::admitFramesAvx : quillo::admitFramesSse2;
-    int32_t pos = readPos;
-    for (int32_t k = 0; k < n;) {
-        int32_t run = length - pos;
-        if (run > n - k) run = n - k;
-        float* ring = inputRing + kChannels * pos;
-        if (active[0] && active[1]) {
-            admitFrames(in[0] + k, in[1] + k, ring, run, gain);
-        } else {
-            for (int32_t i = 0; i < run; ++i) {
-                for (int32_t ch = 0; ch < kChannels; ++ch) {
-                    if (active[ch]) ring[kChannels * i + ch] = quillo::admitInput(in[ch][k + i], gain);
-                }
-            }
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        if (!active[ch]) continue;
+        const float* in = inputs[ch] + offset;
+        for (int32_t k = 0; k < n; ++k) {
+            const int32_t pos = k < first ? readPos + k : k - first;
+            inputRing[kChannels * pos + ch] = quillo::admitInput(in[k], gain);
         }
-        k += run;
-        pos += run;
-        if (pos >= length) pos = 0;
     }
 }
 
