@@ -155,8 +155,8 @@ private:
     bool isReady = false;
     bool forceGeneric = false;
     bool forceSse2 = false;
-    bool lanesHoldState = false;
-    bool constantsCurrent = false;  // the vector path's block constants are those of the last block  // the vector path's carried state and lines are current, not the members below
+    bool lanesHoldState = false;    // the vector path's carried state and lines are current, not the members below
+    bool constantsCurrent = false;  // the vector path's block constants are those of the last block
     Lengths resetLengths{};
     bool windowReciprocalExact = false;  // dividing by the reset's windowLength is a multiplication
 
