@@ -146,7 +146,8 @@ bool LimiterEngine::reset(int32_t newBlockSize, const EngineTiming& timing) {
         for (float& value : entry) value = 1.0f;
     }
     softHistoryPos = 0;
-    linesHoldHistories = false;
+    lanesHoldState = false;
+    constantsCurrent = false;
     segment = quillo::SegmentState();
 
     resetMeters();
@@ -200,8 +201,9 @@ void LimiterEngine::runPiece(float** inputs, float** outputs, int32_t offset, in
     float blockMin[kChannels] = {1.0f, 1.0f};
     float needle[kChannels] = {1.0f, 1.0f};
     if (generic) {
-        linesToHistories();
-        genericFrames(0, n, p, r, len, blockMin, needle);
+        stateFromLanes();
+        float* const results[kChannels] = {pieceOut, pieceOut + blockSize};
+        genericFrames(results, n, p, r, len, blockMin, needle);
         writeOutputs(outputs, offset, n, r, accumulate);
     } else {
         vectorPiece(outputs, offset, n, p, r, accumulate, blockMin, needle);
@@ -229,8 +231,8 @@ void LimiterEngine::updateMeters(const Routing& r, const float* blockMin, const 
 // ---- Generic path ----------------------------------------------------------------
 
 // The gain stages, the stereo link and the output stage for count frames from
-// readPos; the results go to the piece store from entry first.
-void LimiterEngine::genericFrames(int32_t first, int32_t count, const BlockParameters& p, const Routing& r,
+// readPos; each channel's results go to its results buffer.
+void LimiterEngine::genericFrames(float* const* results, int32_t count, const BlockParameters& p, const Routing& r,
                                   const Lengths& len, float* blockMin, float* needle) {
     const quillo::SoftCoefficients c = quillo::softCoefficients(p.knee, p.iq, len.timing.rateInverse);
     const quillo::LinkLengths linkLengths{len.window, len.timing.windowLength};
@@ -239,18 +241,17 @@ void LimiterEngine::genericFrames(int32_t first, int32_t count, const BlockParam
     if (p.link) quillo::linkChannelGains(links[kSoftLink], softGain, start, count, length, linkLengths);
     runBrickwallStage(start, delayWritePos, count, len);
     if (p.link) quillo::linkChannelGains(links[kBrickLink], brickGain, start, count, length, linkLengths);
-    outputStage(first, count, r, needle);
+    outputStage(results, count, r, needle);
 }
 
 // Delayed sample times brickwall gain, guarded, for count frames from readPos.
 // A channel's result is 0.0 when it is neither written nor copied.
-void LimiterEngine::outputStage(int32_t first, int32_t count, const Routing& r, float* needle) {
+void LimiterEngine::outputStage(float* const* results, int32_t count, const Routing& r, float* needle) {
     const quillo::ChannelRoute route = quillo::channelRoute(r);
-    float* y = pieceOut + kChannels * first;
     for (int32_t k = 0; k < count; ++k) {
         const int32_t at = kChannels * readPos;
         for (int32_t ch = 0; ch < kChannels; ++ch) {
-            float& result = y[kChannels * k + ch];
+            float& result = results[ch][k];
             result = 0.0f;
             if (!route.computed[ch]) continue;
             const float g = brickGain[at + ch];

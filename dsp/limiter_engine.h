@@ -125,22 +125,19 @@ private:
                   const Routing& r, bool accumulate, const Lengths& len, bool generic);
     void updateMeters(const Routing& r, const float* blockMin, const float* needle);
     void inputStage(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r);
-    void genericFrames(int32_t first, int32_t count, const BlockParameters& p, const Routing& r,
+    void genericFrames(float* const* results, int32_t count, const BlockParameters& p, const Routing& r,
                        const Lengths& len, float* blockMin, float* needle);
-    void outputStage(int32_t first, int32_t count, const Routing& r, float* needle);
+    void outputStage(float* const* results, int32_t count, const Routing& r, float* needle);
     void vectorPiece(float** outputs, int32_t offset, int32_t n, const BlockParameters& p,
                      const Routing& r, bool accumulate, float* blockMin, float* needle);
-    void pipelineConstants(quillo::PipelineState& st, const BlockParameters& p, const Routing& r);
-    void runStretch(quillo::PipelineState& st, int32_t first, int32_t pairs, bool link);
-    void carryIntoLanes(quillo::PipelineState& st);
-    void carryFromLanes(const quillo::PipelineState& st, int32_t frames, bool link);
+    void pipelineConstants(quillo::PipelineState& st, const BlockParameters& p);
     void writeOutputs(float** outputs, int32_t offset, int32_t n, const Routing& r, bool accumulate);
     void runSoftStage(int32_t start, const quillo::SoftCoefficients& c, int32_t n, const Lengths& len,
                       float* blockMin);
     void runBrickwallStage(int32_t start, int32_t writeStart, int32_t n, const Lengths& len);
     void freeRings();
-    void historiesToLines();
-    void linesToHistories();
+    void stateToLanes();
+    void stateFromLanes();
 
     // Rings: every position P holds channel ch at [kChannels * P + ch].
     float* memory = nullptr;
@@ -148,7 +145,7 @@ private:
     float* softGain = nullptr;
     float* delayedSignal = nullptr;
     float* brickGain = nullptr;
-    float* pieceOut = nullptr;  // the results of one piece, [frame][channel]
+    float* pieceOut = nullptr;  // the results of one piece, channel ch from [ch * blockSize]
     quillo::PipelineScratch* scratch = nullptr;  // the vector path's stage-to-stage values
     int32_t length = 0;     // L
     int32_t blockSize = 0;  // the longest piece
@@ -158,7 +155,8 @@ private:
     bool isReady = false;
     bool forceGeneric = false;
     bool forceSse2 = false;
-    bool linesHoldHistories = false;  // the vector path's lines, not the circles, are current
+    bool lanesHoldState = false;    // the vector path's carried state and lines are current, not the members below
+    bool constantsCurrent = false;  // the vector path's block constants are those of the last block
     Lengths resetLengths{};
     bool windowReciprocalExact = false;  // dividing by the reset's windowLength is a multiplication
 

@@ -5,8 +5,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
-#include "dsp/input_gate.h"
 #include "dsp/limiter_engine.h"
 #include "dsp/vector_pipeline.h"
 
@@ -21,15 +21,6 @@ using V = __m128;
 inline V load2(const float* p) { return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))); }
 inline void store2(float* p, V v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(v)); }
 inline V high(V v) { return _mm_movehl_ps(v, v); }
-// All bits set in the lanes of the channels that are on, for both frames of a pair.
-inline V maskOf(const bool (&on)[kChannels]) {
-    const int32_t left = on[0] ? -1 : 0;
-    const int32_t right = on[1] ? -1 : 0;
-    return _mm_castsi128_ps(_mm_setr_epi32(left, right, left, right));
-}
-// Even and odd lanes of two registers: one channel of four interleaved frames.
-constexpr int kEvenLanes = _MM_SHUFFLE(2, 0, 2, 0);
-constexpr int kOddLanes = _MM_SHUFFLE(3, 1, 3, 1);
 
 // AVX where the processor has it and the system saves its registers.
 bool detectAvx() {
@@ -44,7 +35,8 @@ bool detectAvx() {
 const bool kAvx = detectAvx();
 
 // A circular history (last written entry at pos, length W) laid out in a line,
-// oldest entry first, for a pipeline run; and back after n frames.
+// oldest entry first, and back: the oldest entry goes to pos + 1, so that pos
+// is again the last written entry.
 void toLine(float (*line)[kChannels], const float (*circle)[kChannels], int32_t pos, int32_t W) {
     int32_t first = pos + 1;
     if (first >= W) first = 0;
@@ -61,10 +53,12 @@ void fromLine(float (*circle)[kChannels], const float (*line)[kChannels], int32_
     std::memcpy(circle, line + tail, sizeof(line[0]) * static_cast<size_t>(first));
 }
 
-// After a run of n frames the history is the last W entries of the line.
-int32_t advanceLine(float (*line)[kChannels], int32_t pos, int32_t W, int32_t n) {
-    std::memmove(line, line + n, sizeof(line[0]) * static_cast<size_t>(W));
-    return static_cast<int32_t>((static_cast<int64_t>(pos) + n) % W);
+// Whether a run of frames after the history that begins at entry base would
+// run past the end of its line; if so the history moves back to the front.
+bool runsPastLine(int32_t base, int32_t W, int32_t frames) { return base + W + frames > quillo::kLinearHistory; }
+
+void moveToFront(float (*line)[kChannels], int32_t base, int32_t W) {
+    std::memmove(line, line + base, sizeof(line[0]) * static_cast<size_t>(W));
 }
 
 }  // namespace
@@ -78,28 +72,84 @@ bool LimiterEngine::exactReciprocal(float v) {
     return std::ldexp(1.0f, std::ilogb(v)) == v;
 }
 
-// The vector path keeps the three running-sum histories laid out in lines
-// between blocks; the generic path works on the circular histories.
-void LimiterEngine::historiesToLines() {
-    if (linesHoldHistories) return;
+// The vector path keeps its carried state in lanes and the three running-sum
+// histories in lines from block to block; the generic path works on the
+// members, which take the state back before it runs.
+void LimiterEngine::stateToLanes() {
+    if (lanesHoldState) return;
     const int32_t W = resetLengths.window;
+    quillo::PipelineCarry& c = scratch->carry;
     toLine(scratch->softLine, softHistory, softHistoryPos, W);
     toLine(scratch->softLinkLine, links[kSoftLink].history, links[kSoftLink].position, W);
     toLine(scratch->brickLinkLine, links[kBrickLink].history, links[kBrickLink].position, W);
-    linesHoldHistories = true;
+    c.softBase = 0;
+    c.linkBase = 0;
+    // A smoother that is not falling has its target at env (see the
+    // pipeline's smoother): the lanes hold infinity for it.
+    float env[kChannels], fallTarget[kChannels], slope[kChannels];
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        env[ch] = smoother[ch].env;
+        fallTarget[ch] = smoother[ch].falling ? smoother[ch].target : std::numeric_limits<float>::infinity();
+        slope[ch] = smoother[ch].slope;
+    }
+    c.s = load2(softState);
+    c.softSum = load2(softSum);
+    c.linkSums = _mm_movelh_ps(load2(links[kSoftLink].sum), load2(links[kBrickLink].sum));
+    c.carriedMin = load2(segment.runningMin);
+    c.peak = _mm_set1_ps(1.0f);
+    c.counter = segment.counter;
+    const float(*M)[kChannels] = segment.minima;
+    const int32_t* slots = segment.slots;
+    c.early = _mm_movelh_ps(load2(M[slots[quillo::kSecondSlot]]), load2(M[slots[quillo::kThirdSlot]]));
+    c.late = _mm_movelh_ps(load2(M[slots[quillo::kRampStartSlot]]), load2(M[slots[quillo::kRampEndSlot]]));
+    c.previous = load2(segment.previousMin);
+    c.ends = 0;
+    c.env = load2(env);
+    c.fallTarget = load2(fallTarget);
+    c.slope = load2(slope);
+    lanesHoldState = true;
 }
 
-void LimiterEngine::linesToHistories() {
-    if (!linesHoldHistories) return;
+void LimiterEngine::stateFromLanes() {
+    if (!lanesHoldState) return;
     const int32_t W = resetLengths.window;
-    fromLine(softHistory, scratch->softLine, softHistoryPos, W);
-    fromLine(links[kSoftLink].history, scratch->softLinkLine, links[kSoftLink].position, W);
-    fromLine(links[kBrickLink].history, scratch->brickLinkLine, links[kBrickLink].position, W);
-    linesHoldHistories = false;
+    const quillo::PipelineCarry& c = scratch->carry;
+    fromLine(softHistory, scratch->softLine + c.softBase, softHistoryPos, W);
+    fromLine(links[kSoftLink].history, scratch->softLinkLine + c.linkBase, links[kSoftLink].position, W);
+    fromLine(links[kBrickLink].history, scratch->brickLinkLine + c.linkBase, links[kBrickLink].position, W);
+    store2(softState, c.s);
+    store2(softSum, c.softSum);
+    store2(links[kSoftLink].sum, c.linkSums);
+    store2(links[kBrickLink].sum, high(c.linkSums));
+    store2(segment.runningMin, _mm_min_ps(c.carriedMin, _mm_div_ps(_mm_set1_ps(1.0f), c.peak)));
+    segment.counter = c.counter;
+    for (int32_t& slot : segment.slots) slot = (slot + c.ends) % quillo::kSegmentStore;
+    for (auto& entry : segment.minima) store2(entry, _mm_set1_ps(1.0f));
+    const int32_t* slots = segment.slots;
+    store2(segment.minima[slots[quillo::kSecondSlot]], c.early);
+    store2(segment.minima[slots[quillo::kThirdSlot]], high(c.early));
+    store2(segment.minima[slots[quillo::kRampStartSlot]], c.late);
+    store2(segment.minima[slots[quillo::kRampEndSlot]], high(c.late));
+    store2(segment.previousMin, c.previous);
+    float env[kChannels], fallTarget[kChannels], slope[kChannels];
+    store2(env, c.env);
+    store2(fallTarget, c.fallTarget);
+    store2(slope, c.slope);
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        smoother[ch].env = env[ch];
+        smoother[ch].falling = fallTarget[ch] < std::numeric_limits<float>::infinity();
+        smoother[ch].target = smoother[ch].falling ? fallTarget[ch] : env[ch];
+        smoother[ch].slope = slope[ch];
+    }
+    lanesHoldState = false;
 }
 
-// The block's constants of a pipeline run.
-void LimiterEngine::pipelineConstants(quillo::PipelineState& st, const BlockParameters& p, const Routing& r) {
+// The block's constants of a pipeline run, made again only when the
+// parameters they depend on change (and after a reset).
+void LimiterEngine::pipelineConstants(quillo::PipelineState& st, const BlockParameters& p) {
+    st.minSoft = _mm_set1_ps(1.0f);
+    st.needle = _mm_set1_ps(1.0f);
+    if (constantsCurrent && st.knee == p.knee && st.iq == (p.iq == 1) && st.link == p.link) return;
     const Lengths& len = resetLengths;
     const quillo::SoftCoefficients c = quillo::softCoefficients(p.knee, p.iq, len.timing.rateInverse);
     st.attack = _mm_set1_ps(c.attack);
@@ -113,121 +163,77 @@ void LimiterEngine::pipelineConstants(quillo::PipelineState& st, const BlockPara
     st.windowPowerOfTwo = windowReciprocalExact;
     st.windowReciprocal = _mm_set1_ps(1.0f / len.timing.windowLength);
     st.rampLength = _mm_set1_ps(len.timing.rampLength);
-    st.computeMask = maskOf(quillo::channelRoute(r).computed);
     st.segmentLength = len.timing.segmentLength;
     st.W = len.window;
     st.S = len.segment;
     st.L = length;
     st.iq = c.iq == 1;
     st.link = p.link;
+    st.knee = p.knee;
     st.brickRing = brickGain;
     st.scratch = scratch;
-    st.softLine = &scratch->softLine[0][0];
-    st.segment = &segment;
-    st.minSoft = _mm_set1_ps(1.0f);
-    st.needle = _mm_set1_ps(1.0f);
+    st.carry = &scratch->carry;
+    constantsCurrent = true;
 }
 
-// The state carried from frame to frame, into the pipeline's lanes.
-void LimiterEngine::carryIntoLanes(quillo::PipelineState& st) {
-    historiesToLines();
-    float env[kChannels], target[kChannels], slope[kChannels];
-    bool falling[kChannels];
-    for (int32_t ch = 0; ch < kChannels; ++ch) {
-        env[ch] = smoother[ch].env;
-        target[ch] = smoother[ch].target;
-        slope[ch] = smoother[ch].slope;
-        falling[ch] = smoother[ch].falling;
-    }
-    st.s = load2(softState);
-    st.softSum = load2(softSum);
-    st.softLink = quillo::LinkLanes{load2(links[kSoftLink].sum), &scratch->softLinkLine[0][0]};
-    st.brickLink = quillo::LinkLanes{load2(links[kBrickLink].sum), &scratch->brickLinkLine[0][0]};
-    st.run = load2(segment.runningMin);
-    st.counter = segment.counter;
-    st.env = load2(env);
-    st.target = load2(target);
-    st.slope = load2(slope);
-    st.falling = maskOf(falling);
-}
-
-// And back after a run of frames; the link records only when the run linked.
-void LimiterEngine::carryFromLanes(const quillo::PipelineState& st, int32_t frames, bool link) {
-    const int32_t W = resetLengths.window;
-    store2(softState, st.s);
-    store2(softSum, st.softSum);
-    softHistoryPos = advanceLine(scratch->softLine, softHistoryPos, W, frames);
-    if (link) {
-        const quillo::LinkLanes* lanes[kLinkStages] = {&st.softLink, &st.brickLink};
-        float (*lines[kLinkStages])[kChannels] = {scratch->softLinkLine, scratch->brickLinkLine};
-        for (int32_t stage = 0; stage < kLinkStages; ++stage) {
-            store2(links[stage].sum, lanes[stage]->sum);
-            links[stage].position = advanceLine(lines[stage], links[stage].position, W, frames);
-        }
-    }
-    store2(segment.runningMin, st.run);
-    segment.counter = st.counter;
-    float env[kChannels], target[kChannels], slope[kChannels];
-    store2(env, st.env);
-    store2(target, st.target);
-    store2(slope, st.slope);
-    const int fallingBits = _mm_movemask_ps(st.falling);
-    for (int32_t ch = 0; ch < kChannels; ++ch) {
-        smoother[ch].env = env[ch];
-        smoother[ch].target = target[ch];
-        smoother[ch].slope = slope[ch];
-        smoother[ch].falling = ((fallingBits >> ch) & 1) != 0;
-    }
-}
-
-// One pipeline run over pairs frame pairs from readPos (no position wraps),
-// its results into the piece store from entry first.
-void LimiterEngine::runStretch(quillo::PipelineState& st, int32_t first, int32_t pairs, bool link) {
-    const int32_t frames = kPairFrames * pairs;
-    const int32_t P = readPos;
-    const int32_t Q = P + resetLengths.ramp < length ? P + resetLengths.ramp : P + resetLengths.ramp - length;
-    st.pairs = pairs;
-    st.D0 = delayWritePos;
-    st.in = inputRing + kChannels * P;
-    st.delayedWrite = delayedSignal + kChannels * delayWritePos;
-    st.delayedRead = delayedSignal + kChannels * P;
-    st.brickHere = brickGain + kChannels * P;
-    st.brickAhead = brickGain + kChannels * Q;
-    st.out = pieceOut + kChannels * first;
-    carryIntoLanes(st);
-
-    const bool avx = kAvx && !forceSse2;
-    (avx ? quillo::runPipelineAvx : quillo::runPipelineSse2)(st);
-
-    carryFromLanes(st, frames, link);
-    readPos += frames;
-    if (readPos >= length) readPos -= length;
-    delayWritePos += frames;
-    if (delayWritePos >= length) delayWritePos -= length;
-}
-
+// The piece's frames through the pipeline, in stretches in which no ring
+// position wraps, of at most kPipelinePairs pairs; an odd last frame of a
+// stretch goes through the generic path (the state is the same), its minima
+// straight into blockMin and needle. The results go straight to the host's
+// buffers where each output receives its own channel's result, replacing what
+// the buffers hold; otherwise to the piece store, and from there as routed.
 void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, const BlockParameters& p,
                                 const Routing& r, bool accumulate, float* blockMin, float* needle) {
     const Lengths& len = resetLengths;
-    quillo::PipelineState st;
-    pipelineConstants(st, p, r);
+    quillo::PipelineState& st = scratch->state;
+    quillo::PipelineCarry& c = scratch->carry;
+    pipelineConstants(st, p);
+    const quillo::ChannelRoute route = quillo::channelRoute(r);
+    bool direct = !accumulate && outputs[0] != outputs[1];
+    for (int32_t ch = 0; ch < kChannels; ++ch) direct = direct && route.written[ch] && route.source[ch] == ch;
+    float* results[kChannels];
+    for (int32_t ch = 0; ch < kChannels; ++ch) results[ch] = direct ? outputs[ch] + offset : pieceOut + ch * blockSize;
+    const auto pipeline = kAvx && !forceSse2 ? quillo::runPipelineAvx : quillo::runPipelineSse2;
+    const int32_t W = len.window;
 
-    // Stretches in which no ring position wraps, of at most kPipelinePairs
-    // pairs; an odd last frame of a stretch goes through the generic path (the
-    // state is the same), its minima straight into blockMin and needle.
     for (int32_t done = 0; done < n;) {
-        int32_t stretch = n - done;
         const int32_t P = readPos;
         const int32_t Q = P + len.ramp < length ? P + len.ramp : P + len.ramp - length;
+        int32_t stretch = n - done;
         if (length - P < stretch) stretch = length - P;
         if (length - delayWritePos < stretch) stretch = length - delayWritePos;
         if (length - Q < stretch) stretch = length - Q;
         if (stretch > kPairFrames * quillo::kPipelinePairs) stretch = kPairFrames * quillo::kPipelinePairs;
-        const int32_t pairs = stretch / kPairFrames;
-        if (pairs > 0) runStretch(st, done, pairs, p.link);
-        if (stretch % kPairFrames != 0) {
-            linesToHistories();
-            genericFrames(done + kPairFrames * pairs, 1, p, r, len, blockMin, needle);
+        const int32_t frames = stretch - stretch % kPairFrames;
+        if (frames > 0) {
+            st.pairs = frames / kPairFrames;
+            st.D0 = delayWritePos;
+            st.in = inputRing + kChannels * P;
+            st.delayedWrite = delayedSignal + kChannels * delayWritePos;
+            st.delayedRead = delayedSignal + kChannels * P;
+            st.brickHere = brickGain + kChannels * P;
+            st.brickAhead = brickGain + kChannels * Q;
+            for (int32_t ch = 0; ch < kChannels; ++ch) st.out[ch] = results[ch] + done;
+            stateToLanes();
+            if (runsPastLine(c.softBase, W, frames)) {
+                moveToFront(scratch->softLine, c.softBase, W);
+                c.softBase = 0;
+            }
+            if (p.link && runsPastLine(c.linkBase, W, frames)) {
+                moveToFront(scratch->softLinkLine, c.linkBase, W);
+                moveToFront(scratch->brickLinkLine, c.linkBase, W);
+                c.linkBase = 0;
+            }
+            pipeline(st);
+            c.softBase += frames;
+            if (p.link) c.linkBase += frames;
+            readPos = P + frames < length ? P + frames : P + frames - length;
+            delayWritePos = delayWritePos + frames < length ? delayWritePos + frames : delayWritePos + frames - length;
+        }
+        if (stretch != frames) {
+            stateFromLanes();
+            float* const last[kChannels] = {results[0] + done + frames, results[1] + done + frames};
+            genericFrames(last, 1, p, r, len, blockMin, needle);
         }
         done += stretch;
     }
@@ -242,79 +248,49 @@ void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, cons
         needle[ch] = quillo::minimumOf(needle[ch], lowest[ch]);
     }
 
-    writeOutputs(outputs, offset, n, r, accumulate);
+    if (!direct) writeOutputs(outputs, offset, n, r, accumulate);
 }
 
 // Input stage for n positions from readPos: each read channel's samples times
 // the input gain, admitted (flushed, and silence if not finite) into the ring;
-// both channels a register of frames at a time when both are read. The ring of
-// a channel that is not read keeps its contents.
+// both channels eight frames at a time when both are read. The ring of a
+// channel that is not read keeps its contents. A piece wraps around the ring
+// at most once (it is shorter than the ring).
 void LimiterEngine::inputStage(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r) {
+    const int32_t first = n < length - readPos ? n : length - readPos;
+    if (r.leftActive != 0 && r.rightActive != 0) {
+        const auto admitFrames = kAvx && !forceSse2 ? quillo::admitFramesAvx : quillo::admitFramesSse2;
+        admitFrames(inputs[0] + offset, inputs[1] + offset, inputRing + kChannels * readPos, first, gain);
+        if (first < n) admitFrames(inputs[0] + offset + first, inputs[1] + offset + first, inputRing, n - first, gain);
+        return;
+    }
     const bool active[kChannels] = {r.leftActive != 0, r.rightActive != 0};
-    const float* in[kChannels];
-    for (int32_t ch = 0; ch < kChannels; ++ch) in[ch] = inputs[ch] + offset;
-    const quillo::InputGate gate(gain);
-    int32_t pos = readPos;
-    for (int32_t k = 0; k < n;) {
-        int32_t run = length - pos;
-        if (run > n - k) run = n - k;
-        float* ring = inputRing + kChannels * pos;
-        int32_t i = 0;
-        if (active[0] && active[1]) {
-            for (; i + kLanes <= run; i += kLanes) {
-                const V left = gate.admit(_mm_loadu_ps(in[0] + k + i));
-                const V right = gate.admit(_mm_loadu_ps(in[1] + k + i));
-                _mm_storeu_ps(ring + kChannels * i, _mm_unpacklo_ps(left, right));
-                _mm_storeu_ps(ring + kChannels * i + kLanes, _mm_unpackhi_ps(left, right));
-            }
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        if (!active[ch]) continue;
+        const float* in = inputs[ch] + offset;
+        for (int32_t k = 0; k < n; ++k) {
+            const int32_t pos = k < first ? readPos + k : k - first;
+            inputRing[kChannels * pos + ch] = quillo::admitInput(in[k], gain);
         }
-        for (; i < run; ++i) {
-            for (int32_t ch = 0; ch < kChannels; ++ch) {
-                if (active[ch]) ring[kChannels * i + ch] = quillo::admitInput(in[ch][k + i], gain);
-            }
-        }
-        k += run;
-        pos += run;
-        if (pos >= length) pos = 0;
     }
 }
 
-// Output stage: each written output receives its source channel's result,
-// written or added, channel by channel for each frame (so one buffer passed for
-// both outputs ends with the right result, or with both added).
+// Output stage from the piece store: each written output receives its source
+// channel's result, written or added, channel by channel for each frame (so
+// one buffer passed for both outputs ends with the right result, or with both
+// added).
 void LimiterEngine::writeOutputs(float** outputs, int32_t offset, int32_t n, const Routing& r, bool accumulate) {
     const quillo::ChannelRoute route = quillo::channelRoute(r);
-    float* out[kChannels];
-    bool ownResults = true;
     for (int32_t ch = 0; ch < kChannels; ++ch) {
-        out[ch] = outputs[ch] + offset;
-        ownResults = ownResults && route.written[ch] && route.source[ch] == ch;
-    }
-    const float* y = pieceOut;
-    int32_t k = 0;
-    if (ownResults && out[0] != out[1]) {
-        // Distinct buffers, no copy: a register of frames at a time.
-        for (; k + kLanes <= n; k += kLanes) {
-            const V a = _mm_loadu_ps(y + kChannels * k);
-            const V b = _mm_loadu_ps(y + kChannels * k + kLanes);
-            V channel[kChannels] = {_mm_shuffle_ps(a, b, kEvenLanes), _mm_shuffle_ps(a, b, kOddLanes)};
-            if (accumulate) {
-                for (int32_t ch = 0; ch < kChannels; ++ch) {
-                    channel[ch] = _mm_add_ps(_mm_loadu_ps(out[ch] + k), channel[ch]);
-                }
-            }
-            for (int32_t ch = 0; ch < kChannels; ++ch) _mm_storeu_ps(out[ch] + k, channel[ch]);
-        }
-    }
-    for (; k < n; ++k) {
-        for (int32_t ch = 0; ch < kChannels; ++ch) {
-            if (!route.written[ch]) continue;
-            const float value = y[kChannels * k + route.source[ch]];
-            if (accumulate) {
-                out[ch][k] += value;
-            } else {
-                out[ch][k] = value;
-            }
+        if (!route.written[ch]) continue;
+        float* out = outputs[ch] + offset;
+        const float* y = pieceOut + route.source[ch] * blockSize;
+        int32_t k = 0;
+        if (accumulate) {
+            for (; k + kLanes <= n; k += kLanes) _mm_storeu_ps(out + k, _mm_add_ps(_mm_loadu_ps(out + k), _mm_loadu_ps(y + k)));
+            for (; k < n; ++k) out[k] += y[k];
+        } else {
+            std::memcpy(out, y, sizeof(float) * static_cast<size_t>(n));
         }
     }
 }

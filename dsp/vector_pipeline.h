@@ -1,6 +1,6 @@
-// The vector path's pipeline (see vector_pipeline.inc), compiled twice from the
-// same source: once for SSE2 (every x86 target of the project) and once with the
-// AVX encoding of the same 128-bit operations, chosen at run time. Both give the
+// The vector path's pipeline (see vector_pipeline.inc) and input stage, compiled
+// twice from the same source: once for SSE2 (every x86 target of the project)
+// and once with the AVX encoding, chosen at run time. Both give the
 // same bits: the same IEEE single-precision operations in the same order.
 #pragma once
 
@@ -24,10 +24,11 @@ static_assert(kPairFloats == kLanes, "a frame pair fills one register");
 // as several).
 constexpr int32_t kPipelinePairs = 256;
 // The output stage runs this many pairs behind the follower.
-constexpr int32_t kPipelineDepth = 5;
+constexpr int32_t kPipelineDepth = 6;
 
-// Room of a history laid out in a line for one run: the W entries before the
-// run, then one entry per frame of the run.
+// Room of a history laid out in a line: the W entries before a run and one
+// entry per frame of the run. Runs follow each other along the line; its W
+// last entries move back to the front only when the next run might not fit.
 constexpr int32_t kLinearHistory = kHistorySize + kPairFrames * kPipelinePairs;
 
 // Streams that the pipeline reads and writes at the same frame positions must
@@ -36,10 +37,71 @@ constexpr int32_t kLinearHistory = kHistorySize + kPairFrames * kPipelinePairs;
 // from the one before by a few cache lines.
 constexpr int32_t kStreamStagger = 112;
 
-// Values handed from stage to stage, one entry per frame pair, and the three
-// running-sum histories laid out in a line: the value that leaves the sum at
-// the run's frame i is entry i, the value that enters it is written to entry
-// i + W.
+// The state the pipeline carries from frame to frame, kept in its lane form
+// from run to run and block to block; the generic path takes it over only
+// when it runs (LimiterEngine converts, see limiter_engine_vector.cpp). Lanes
+// 0 and 1 hold [L R] unless noted.
+struct PipelineCarry {
+    __m128 s, softSum;
+    __m128 linkSums;           // [soft L R | brickwall L R]
+    // The current segment's lowest need: the lowest need carried into it and
+    // the highest magnitude since (see the pipeline's segment stage).
+    __m128 carriedMin, peak;
+    // The segment store. Only the four slots after the newest hold minima that
+    // a later segment end reads: the newest slot's entry is assigned at the
+    // next end before it is read, and every entry outside the five slots is
+    // 1.0 (retired as the oldest slot, or never used). So the lanes hold the
+    // [second third] and [rampStart rampEnd] slots, and the previous
+    // segment's minimum.
+    __m128 early, late, previous;
+    __m128 env, slope;
+    __m128 fallTarget;         // the target of a falling smoother, infinity for one not falling
+    int32_t counter;
+    int32_t ends;              // segment ends since the lanes took the store over
+    // Where the W history entries begin in the soft line and in the two link
+    // lines, and the frames each has taken in since the lanes took them over.
+    int32_t softBase, linkBase;
+    int32_t softFrames, linkFrames;
+};
+
+struct PipelineScratch;
+
+// Everything one run needs: the block's constants, this stretch's ring
+// pointers (positions do not wrap within a stretch) and the carried state,
+// which the run updates.
+struct PipelineState {
+    // Block constants (each value in every lane), and the parameters they
+    // were made for.
+    __m128 attack, fixedRel, k, kc, kcTail, release, releaseFloor;
+    __m128 windowLength, rampLength;
+    __m128 windowReciprocal;  // 1 / windowLength, used only when that is exact
+    bool windowPowerOfTwo;
+    float segmentLength;
+    int32_t W, S, L;
+    bool iq, link;
+    float knee;
+
+    // This stretch: frames 0 .. kPairFrames * pairs - 1.
+    int32_t pairs;
+    int32_t D0;                 // delayed write position of frame 0
+    const float* in;            // inputRing at frame 0
+    float* delayedWrite;        // delayedSignal at D0
+    const float* delayedRead;   // delayedSignal at frame 0
+    float* brickHere;           // brickGain at frame 0
+    const float* brickAhead;    // brickGain at frame 0 + R
+    float* brickRing;           // brickGain at position 0 (ramps)
+    float* out[kChannels];      // each channel's result of frame 0
+    PipelineScratch* scratch;
+
+    PipelineCarry* carry;
+    __m128 minSoft, needle;  // over both frames of each pair, [L R L' R']
+};
+
+// Values handed from stage to stage, one entry per frame pair, the three
+// running-sum histories laid out in lines (for a run whose history begins at
+// entry base, the value that leaves the sum at the run's frame i is entry
+// base + i, the value that enters it is written to entry base + i + W), and
+// the carried state.
 struct alignas(sizeof(__m128)) PipelineScratch {
     float softLine[kLinearHistory][kChannels];
     float gap0[kStreamStagger];
@@ -58,50 +120,16 @@ struct alignas(sizeof(__m128)) PipelineScratch {
     float smoothed[kPipelinePairs][kPairFloats];     // smoother output (raised to the link floor when linked)
     float gap7[kStreamStagger];
     float brickFactor[kPipelinePairs][kPairFloats];  // brickwall link factors
-};
-
-struct LinkLanes {
-    __m128 sum;
-    float* line;  // the history laid out in a line (see PipelineScratch)
-};
-
-// Everything one run needs: the block's constants, this stretch's ring
-// pointers (positions do not wrap within a stretch) and the state carried from
-// frame to frame, which the run updates.
-struct PipelineState {
-    // Block constants (each value in every lane).
-    __m128 attack, fixedRel, k, kc, kcTail, release, releaseFloor;
-    __m128 windowLength, rampLength, computeMask;
-    __m128 windowReciprocal;  // 1 / windowLength, used only when that is exact
-    bool windowPowerOfTwo;
-    float segmentLength;
-    int32_t W, S, L;
-    bool iq, link;
-
-    // This stretch: frames 0 .. kPairFrames * pairs - 1.
-    int32_t pairs;
-    int32_t D0;                 // delayed write position of frame 0
-    const float* in;            // inputRing at frame 0
-    float* delayedWrite;        // delayedSignal at D0
-    const float* delayedRead;   // delayedSignal at frame 0
-    float* brickHere;           // brickGain at frame 0
-    const float* brickAhead;    // brickGain at frame 0 + R
-    float* brickRing;           // brickGain at position 0 (ramps)
-    float* out;                 // the results of frame 0, [frame][channel]
-    PipelineScratch* scratch;
-
-    // Carried state ([L R] in lanes 0 and 1 unless noted).
-    __m128 s, softSum;
-    float* softLine;
-    LinkLanes softLink, brickLink;
-    __m128 run;  // the current segment's lowest need
-    int32_t counter;
-    SegmentState* segment;
-    __m128 env, target, slope, falling;
-    __m128 minSoft, needle;  // over both frames of each pair, [L R L' R']
+    PipelineCarry carry;
+    PipelineState state;
 };
 
 void runPipelineSse2(PipelineState& state);
 void runPipelineAvx(PipelineState& state);
+
+// The input stage for frames frames of both channels: each sample times the
+// gain, admitted as admitInput does, into the ring from ring ([L R] per frame).
+void admitFramesSse2(const float* left, const float* right, float* ring, int32_t frames, float gain);
+void admitFramesAvx(const float* left, const float* right, float* ring, int32_t frames, float gain);
 
 }  // namespace quillo

@@ -9,7 +9,6 @@
 #include <limits>
 
 #include "dsp/gain_table.h"
-#include "dsp/input_gate.h"
 #include "dsp/vector_pipeline.h"
 #include "test_signals.h"
 
@@ -153,9 +152,42 @@ TEST(VectorPathRouting, FollowerFlushAndClampAsInTheGenericPath) {
     }
 }
 
-// The input stage's register-wide gate gives the bits of the reference unit
-// for every kind of value in every lane: awkward values and random bit
-// patterns (NaNs with payloads, infinities, denormals) at several gains.
+// Bursts loud enough to drive the follower's state to 0, between quiet
+// passages: the running sums drift below 0 as the states fall away and their
+// clamps act, which the vector path tests once per frame pair and then takes
+// again with the clamps: the bits of the generic path all the same.
+TEST(VectorPathRouting, RunningSumClampsAsInTheGenericPath) {
+    buildGainTable();
+    resetEngineTiming();
+    for (float peak : {1e6f, 1e12f}) {
+        Stereo in = noise(24000, 1.0f, 9u);
+        for (size_t i = 0; i < in.size(); ++i) {
+            const float level = (i / 4000) % 2 == 0 ? peak : 0.5f;
+            in.left[i] *= level;
+            in.right[i] *= (i / 1000) % 2 != 0 ? level : 0.001f * level;
+        }
+        BlockParameters p = defaults(gainTableAt(quillo::kLastGainIndex));
+        p.knee = 127.0f;
+        LimiterEngine generic;
+        generic.useGenericPathForTesting(true);
+        ASSERT_TRUE(generic.reset(256));
+        const Stereo reference = render(generic, in, 256, p);
+        for (bool sse2 : {false, true}) {
+            SCOPED_TRACE(variantName(sse2));
+            LimiterEngine fast;
+            fast.useSse2ForTesting(sse2);
+            ASSERT_TRUE(fast.reset(256));
+            expectSameBits(render(fast, in, 256, p), reference);
+            expectSameMeters(fast, generic);
+        }
+    }
+}
+
+// The input stage's vector unit gives the bits of the reference unit for
+// every kind of value in every lane and at every place of the interleaved
+// ring: awkward values and random bit patterns (NaNs with payloads,
+// infinities, denormals) at several gains, in runs of every length that ends
+// in a partial register.
 TEST(InputGate, SameBitsAsTheReferenceUnit) {
     buildGainTable();
     std::vector<float> values = {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
@@ -170,16 +202,67 @@ TEST(InputGate, SameBitsAsTheReferenceUnit) {
         std::memcpy(&v, &bits, sizeof v);
         values.push_back(v);
     }
-    for (float gain : {gainTableAt(0), gainTableAt(400), gainTableAt(quillo::kLastGainIndex), 1.0f}) {
-        const quillo::InputGate gate(gain);
-        for (size_t first = 0; first + quillo::kLanes <= values.size(); ++first) {
-            float lanes[quillo::kLanes];
-            _mm_storeu_ps(lanes, gate.admit(_mm_loadu_ps(values.data() + first)));
-            for (int32_t lane = 0; lane < quillo::kLanes; ++lane) {
-                const float x = values[first + static_cast<size_t>(lane)];
-                ASSERT_EQ(bitsOf(lanes[lane]), bitsOf(quillo::admitInput(x, gain))) << x << " * " << gain;
+    const size_t n = values.size() - 1;
+    std::vector<float> ring(quillo::kChannels * n + 1);
+    for (bool sse2 : {false, true}) {
+        SCOPED_TRACE(variantName(sse2));
+        const auto admit = sse2 || !LimiterEngine::avxUsable() ? quillo::admitFramesSse2 : quillo::admitFramesAvx;
+        for (float gain : {gainTableAt(0), gainTableAt(400), gainTableAt(quillo::kLastGainIndex), 1.0f}) {
+            for (size_t frames : {n, n - 1, n - 3, n - 7, size_t{5}}) {
+                const float sentinel = 42.0f;
+                ring[quillo::kChannels * frames] = sentinel;
+                admit(values.data(), values.data() + 1, ring.data(), static_cast<int32_t>(frames), gain);
+                for (size_t f = 0; f < frames; ++f) {
+                    for (int32_t ch = 0; ch < quillo::kChannels; ++ch) {
+                        const float x = values[f + static_cast<size_t>(ch)];
+                        ASSERT_EQ(bitsOf(ring[quillo::kChannels * f + ch]), bitsOf(quillo::admitInput(x, gain)))
+                            << x << " * " << gain << " frame " << f;
+                    }
+                }
+                ASSERT_EQ(ring[quillo::kChannels * frames], sentinel) << "written past the last frame";
             }
         }
+    }
+}
+
+// Knee, Iq, link and routing changing from block to block: each block runs
+// with its own parameters on the vector path as on the generic path.
+TEST(VectorPathRouting, ParametersChangingBetweenBlocks) {
+    buildGainTable();
+    resetEngineTiming();
+    const Stereo in = program(20000, 53u);
+    const float knees[] = {89.0f, 89.0f, 127.0f, 0.0f, 40.0f};
+    Routing single;
+    single.rightActive = 0;
+    single.writeRight = false;
+    single.copyMode = kCopyLeftToRight;
+    single.singleChannel = true;
+    for (bool sse2 : {false, true}) {
+        SCOPED_TRACE(variantName(sse2));
+        LimiterEngine fast;
+        LimiterEngine generic;
+        fast.useSse2ForTesting(sse2);
+        generic.useGenericPathForTesting(true);
+        ASSERT_TRUE(fast.reset(256));
+        ASSERT_TRUE(generic.reset(256));
+        Stereo a(in.size());
+        Stereo b(in.size());
+        int32_t blockIndex = 0;
+        for (size_t pos = 0; pos < in.size(); pos += 256, ++blockIndex) {
+            BlockParameters p = defaults(gainTableAt(740));
+            p.knee = knees[blockIndex % 5];
+            p.iq = (blockIndex / 2) % 2;
+            const bool mono = blockIndex % 7 == 3;
+            p.link = !mono && blockIndex % 3 != 1;
+            const int32_t n = static_cast<int32_t>(std::min<size_t>(256, in.size() - pos));
+            float* ins[2] = {const_cast<float*>(in.left.data() + pos), const_cast<float*>(in.right.data() + pos)};
+            float* outsA[2] = {a.left.data() + pos, a.right.data() + pos};
+            float* outsB[2] = {b.left.data() + pos, b.right.data() + pos};
+            fast.process(ins, outsA, n, p, mono ? single : Routing(), false);
+            generic.process(ins, outsB, n, p, mono ? single : Routing(), false);
+        }
+        expectSameBits(a, b);
+        expectSameMeters(fast, generic);
     }
 }
 
