@@ -32,6 +32,23 @@ void expectSameMeters(const LimiterEngine& a, const LimiterEngine& b) {
 
 const char* variantName(bool sse2) { return sse2 || !LimiterEngine::avxUsable() ? "SSE2" : "AVX"; }
 
+// Both encodings of the vector path give the generic path's bits and meters
+// for the signal in blocks of the given size.
+void expectEncodingsMatchGeneric(const Stereo& in, int32_t block, const BlockParameters& p) {
+    LimiterEngine generic;
+    generic.useGenericPathForTesting(true);
+    ASSERT_TRUE(generic.reset(block));
+    const Stereo reference = render(generic, in, block, p);
+    for (bool sse2 : {false, true}) {
+        SCOPED_TRACE(variantName(sse2));
+        LimiterEngine fast;
+        fast.useSse2ForTesting(sse2);
+        ASSERT_TRUE(fast.reset(block));
+        expectSameBits(render(fast, in, block, p), reference);
+        expectSameMeters(fast, generic);
+    }
+}
+
 struct Case {
     float knee;
     int32_t iq;
@@ -55,18 +72,7 @@ TEST_P(VectorPath, SameBitsAsGenericPath) {
     p.knee = c.knee;
     p.iq = c.iq;
     p.link = c.link;
-    LimiterEngine generic;
-    generic.useGenericPathForTesting(true);
-    ASSERT_TRUE(generic.reset(512));
-    const Stereo reference = render(generic, in, 512, p);
-    for (bool sse2 : {false, true}) {
-        SCOPED_TRACE(variantName(sse2));
-        LimiterEngine fast;
-        fast.useSse2ForTesting(sse2);
-        ASSERT_TRUE(fast.reset(512));
-        expectSameBits(render(fast, in, 512, p), reference);
-        expectSameMeters(fast, generic);
-    }
+    expectEncodingsMatchGeneric(in, 512, p);
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, VectorPath,
@@ -137,17 +143,7 @@ TEST(VectorPathRouting, FollowerFlushAndClampAsInTheGenericPath) {
             BlockParameters p = defaults(gainTableAt(760));
             p.knee = knee;
             p.iq = iq;
-            LimiterEngine generic;
-            generic.useGenericPathForTesting(true);
-            ASSERT_TRUE(generic.reset(256));
-            const Stereo reference = render(generic, in, 256, p);
-            for (bool sse2 : {false, true}) {
-                SCOPED_TRACE(variantName(sse2));
-                LimiterEngine fast;
-                fast.useSse2ForTesting(sse2);
-                ASSERT_TRUE(fast.reset(256));
-                expectSameBits(render(fast, in, 256, p), reference);
-            }
+            expectEncodingsMatchGeneric(in, 256, p);
         }
     }
 }
@@ -168,18 +164,7 @@ TEST(VectorPathRouting, RunningSumClampsAsInTheGenericPath) {
         }
         BlockParameters p = defaults(gainTableAt(quillo::kLastGainIndex));
         p.knee = 127.0f;
-        LimiterEngine generic;
-        generic.useGenericPathForTesting(true);
-        ASSERT_TRUE(generic.reset(256));
-        const Stereo reference = render(generic, in, 256, p);
-        for (bool sse2 : {false, true}) {
-            SCOPED_TRACE(variantName(sse2));
-            LimiterEngine fast;
-            fast.useSse2ForTesting(sse2);
-            ASSERT_TRUE(fast.reset(256));
-            expectSameBits(render(fast, in, 256, p), reference);
-            expectSameMeters(fast, generic);
-        }
+        expectEncodingsMatchGeneric(in, 256, p);
     }
 }
 
