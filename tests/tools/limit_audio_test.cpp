@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "tool_fixture.h"
-#include "tools/limit/parameter_values.h"
+#include "formats/shared/parameter_values.h"
 
 namespace tool_test {
 namespace {
 
-using limit_tool::gainStepFromDecibels;
-using limit_tool::tableGain;
+using formats::gainStepFromDecibels;
+using formats::tableGain;
 
 constexpr int64_t kShortFrames = 20000;
 constexpr double kQuietPeak = 0.5;     // never reaches the ceiling at 0 dB

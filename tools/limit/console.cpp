@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tools/limit/measurements.h"
-#include "tools/limit/parameter_values.h"
+#include "formats/shared/parameter_values.h"
 
 namespace limit_tool {
 

@@ -7,66 +7,22 @@
 
 namespace limit_tool {
 
-namespace {
-
-constexpr intptr_t kPinConnected = 0;
-constexpr intptr_t kNothingOffered = 0;
-constexpr intptr_t kMainsOn = 1;
-constexpr intptr_t kMainsOff = 0;
-
-}  // namespace
-
-intptr_t answerPlugin(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-    switch (opcode) {
-        case audioMasterVersion: return kHostVersion;
-        case audioMasterPinConnected: return kPinConnected;
-        default: return kNothingOffered;
-    }
-}
-
 HostedEffect::HostedEffect(EffectEntry entry, float sampleRate, int32_t blockSize,
                            const std::array<float, kParamCount>& parameters)
-    : maxFrames(blockSize) {
-    effect = entry(answerPlugin);
-    if (effect == nullptr) throw ToolError("the limiter plug-in could not be created");
-    if (effect->magic != kEffectMagic || effect->processReplacing == nullptr ||
-        effect->setParameter == nullptr || effect->numParams < kParamCount ||
-        effect->numInputs < kEffectChannels || effect->numOutputs < kEffectChannels) {
-        dispatch(effClose, 0, 0, nullptr, 0.0f);
-        effect = nullptr;
-        throw ToolError("the limiter plug-in does not offer what this tool needs");
-    }
-    dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
-    dispatch(effSetBlockSize, 0, blockSize, nullptr, 0.0f);
+    : host(entry), maxFrames(blockSize) {
+    if (!host.valid()) throw ToolError("the limiter plug-in could not be created or does not offer what this tool needs");
+    host.setSampleRate(sampleRate);
+    host.setBlockSize(blockSize);
     // Parameters go in before the resume so that the very first block, and the
     // channel choice made at resume, already follow them.
-    for (int32_t index = 0; index < kParamCount; ++index) {
-        effect->setParameter(effect, index, parameters[index]);
-    }
-    dispatch(effMainsChanged, 0, kMainsOn, nullptr, 0.0f);
+    for (int32_t index = 0; index < kParamCount; ++index) host.setParameter(index, parameters[index]);
+    host.resume();
     // The delay follows the rate; read it once the effect runs at that rate.
-    latencyFrames = effect->initialDelay;
+    latencyFrames = host.latency();
     if (latencyFrames < 0) {
-        dispatch(effClose, 0, 0, nullptr, 0.0f);
-        effect = nullptr;
-        throw ToolError("the limiter reports a negative delay of " +
-                        std::to_string(latencyFrames) + " frames");
+        throw ToolError("the limiter reports a negative delay of " + std::to_string(latencyFrames) +
+                        " frames");
     }
-}
-
-HostedEffect::~HostedEffect() {
-    if (effect == nullptr) return;
-    dispatch(effMainsChanged, 0, kMainsOff, nullptr, 0.0f);
-    dispatch(effClose, 0, 0, nullptr, 0.0f);
-}
-
-void HostedEffect::process(float** inputs, float** outputs, int32_t frames) {
-    effect->processReplacing(effect, inputs, outputs, frames);
-}
-
-intptr_t HostedEffect::dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr,
-                                float opt) {
-    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
 }
 
 namespace {

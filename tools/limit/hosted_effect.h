@@ -1,27 +1,18 @@
-// Drives the plug-in in this process through its effect record, the way a VST 2
-// host does: entry point, sample rate and block size, resume, parameters through
-// the record's setParameter and audio through processReplacing.
+// The plug-in run in this process for files: the effect through the shared
+// in-process host, set up once for the file's rate, and the file's frames
+// handed to it in the buffer layout a host uses.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
-#include "host/vst_abi.h"
-#include "tools/limit/parameter_values.h"
+#include "formats/shared/effect_host.h"
+#include "formats/shared/parameter_values.h"
 
 namespace limit_tool {
 
-using EffectEntry = AEffect* (*)(audioMasterCallback);
-
-// The host version this tool announces to the plug-in.
-constexpr intptr_t kHostVersion = 2400;
-constexpr int32_t kEffectChannels = 2;
-
-// The answers of this host to the plug-in's callback: the version, every pin
-// connected, nothing else offered.
-intptr_t answerPlugin(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
-                      float opt);
+using namespace formats;
 
 class HostedEffect {
 public:
@@ -29,21 +20,16 @@ public:
     // on. Throws ToolError when the plug-in cannot be created or is not usable.
     HostedEffect(EffectEntry entry, float sampleRate, int32_t blockSize,
                  const std::array<float, kParamCount>& parameters);
-    ~HostedEffect();
-    HostedEffect(const HostedEffect&) = delete;
-    HostedEffect& operator=(const HostedEffect&) = delete;
 
     // The look-ahead delay the plug-in reports for the rate it runs at.
     int32_t latency() const { return latencyFrames; }
     int32_t blockSize() const { return maxFrames; }
     // One block of at most blockSize() frames; inputs and outputs hold two
     // buffer pointers each.
-    void process(float** inputs, float** outputs, int32_t frames);
+    void process(float** inputs, float** outputs, int32_t frames) { host.process(inputs, outputs, frames); }
 
 private:
-    intptr_t dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
-
-    AEffect* effect = nullptr;
+    formats::EffectHost host;
     int32_t maxFrames;
     int32_t latencyFrames = 0;
 };

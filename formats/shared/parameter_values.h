@@ -9,7 +9,7 @@
 #include "dsp/limiter_constants.h"
 #include "plugin/limiter_effect.h"
 
-namespace limit_tool {
+namespace formats {
 
 // The plug-in's parameter indices, as a host addresses them through the record.
 constexpr int32_t kParamInGain = kInGain;
@@ -67,4 +67,4 @@ const char* channelModeName(ChannelMode mode);
 
 std::array<float, kParamCount> parameterValues(const LimiterSettings& settings);
 
-}  // namespace limit_tool
+}  // namespace formats

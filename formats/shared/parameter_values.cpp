@@ -1,10 +1,10 @@
-#include "tools/limit/parameter_values.h"
+#include "formats/shared/parameter_values.h"
 
 #include <cmath>
 
 #include "dsp/gain_table.h"
 
-namespace limit_tool {
+namespace formats {
 
 namespace {
 
@@ -93,4 +93,4 @@ std::array<float, kParamCount> parameterValues(const LimiterSettings& settings) 
     return values;
 }
 
-}  // namespace limit_tool
+}  // namespace formats

@@ -1,0 +1,55 @@
+// The limiter's saved state as every format stores it: the current program,
+// the ten programs' names and values, and the bypass. Written in a small
+// versioned binary of our own; also read from the bank and program files of
+// VST 2 hosts, which is what a host hands over when it moves a project from
+// the VST 2 plug-in to another format.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "formats/shared/effect_host.h"
+
+namespace formats {
+
+// Our own format: a tag, a version, then fixed-size fields, little-endian.
+constexpr char kStateTag[] = "QLST";
+constexpr uint32_t kStateVersion = 1;
+constexpr size_t kStateNameBytes = kProgramNameLength + 1;
+
+struct ProgramState {
+    std::string name;
+    std::array<float, kEffectParameters> values{};
+};
+
+struct EffectState {
+    int32_t program = 0;
+    std::array<ProgramState, kEffectPrograms> programs;
+    bool bypass = false;
+};
+
+// A state as read back: a whole bank (every program and the current one), or a
+// single program that replaces the current program's name and values. The
+// bypass only where the bytes carried one.
+struct RestoredState {
+    bool wholeBank = true;
+    EffectState state;  // a single program is programs[0]
+    std::optional<bool> bypass;
+};
+
+std::vector<uint8_t> encodeState(const EffectState& state);
+// Our format or a VST 2 bank or program (optionally behind its wrapper's
+// header). Anything malformed, truncated, of another effect or out of range
+// gives nothing.
+std::optional<RestoredState> decodeState(const uint8_t* bytes, size_t size);
+
+// What the host knows of the effect's programs, and the bypass the format keeps.
+EffectState captureState(const EffectHost& host, bool bypass);
+// Writes a restored state into the effect; the current program last.
+void applyState(EffectHost& host, const RestoredState& restored);
+
+}  // namespace formats
