@@ -10,6 +10,8 @@ namespace {
 
 // How often the editor's message loop hands control back to the caller.
 constexpr int kEditorPassMilliseconds = 20;
+// Three periods of JUCE's 60 Hz parameter timer.
+constexpr int kSettleMilliseconds = 50;
 
 juce::AudioPluginFormat* formatNamed(juce::AudioPluginFormatManager& formats, const juce::String& name) {
     for (auto* format : formats.getFormats())
@@ -36,7 +38,7 @@ PluginSource::PluginSource(const juce::String& formatName, const juce::String& p
 }
 
 PluginSource::~PluginSource() {
-    if (linkFolder != juce::File()) linkFolder.deleteRecursively();
+    if (linkFolder != juce::File()) linkFolder.deleteRecursively(false);  // the link, never the bundle
 }
 
 // JUCE names LV2 plug-ins by URI and finds them in folders of bundles. The
@@ -90,6 +92,8 @@ void prepare(juce::AudioPluginInstance& plugin, double rate, int maxBlock) {
     plugin.prepareToPlay(rate, maxBlock);
     process(plugin, nullptr, nullptr, 0, 0);
 }
+
+void settle() { juce::MessageManager::getInstance()->runDispatchLoopUntil(kSettleMilliseconds); }
 
 void process(juce::AudioPluginInstance& plugin, const float* const* inputs, float* const* outputs, int channels,
              int frames) {

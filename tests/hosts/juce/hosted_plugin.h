@@ -54,6 +54,11 @@ juce::AudioProcessorParameter* parameterAt(juce::AudioPluginInstance& plugin, in
 // that report their delay from a run (LV2) report it then.
 void prepare(juce::AudioPluginInstance& plugin, double rate, int maxBlock);
 
+// Lets JUCE's message loop run briefly, as it runs all the time in a host: JUCE
+// hands some changes on from there (a VST 3 controller learns of the host's
+// parameter and program changes from a 60 Hz timer).
+void settle();
+
 // One block of `frames` (at most the prepared block size): the inputs are
 // copied in, the first outputs copied out, as a host's buffers are.
 void process(juce::AudioPluginInstance& plugin, const float* const* inputs, float* const* outputs, int channels,

@@ -106,6 +106,14 @@ std::vector<std::string> JuceInstance::programNames() {
     return names;
 }
 
+// Hosts show a program's values once they have come back from the plug-in:
+// the processor takes the change in a block, the controller from JUCE's timer.
+void JuceInstance::selectProgram(int32_t index) {
+    instance->setCurrentProgram(index);
+    juce_host::process(*instance, nullptr, nullptr, 0, 0);
+    settle();
+}
+
 void JuceInstance::process(float* const* inputs, float* const* outputs, int32_t frames) {
     juce_host::process(*instance, inputs, outputs, kStereo, frames);
 }

@@ -45,7 +45,7 @@ public:
     std::optional<std::string> parameterUnit(int32_t index) override;
     std::optional<std::string> display(int32_t index) override;
     std::vector<std::string> programNames() override;
-    void selectProgram(int32_t index) override { instance->setCurrentProgram(index); }
+    void selectProgram(int32_t index) override;
     void process(float* const* inputs, float* const* outputs, int32_t frames) override;
 
     juce::AudioPluginInstance& plugin() { return *instance; }
