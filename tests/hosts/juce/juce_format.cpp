@@ -1,6 +1,7 @@
 // The format expectations' driver for a build loaded through JUCE's hosting.
 #include "hosts/juce/juce_format.h"
 
+#include <cmath>
 #include <limits>
 
 namespace juce_host {
@@ -12,6 +13,10 @@ constexpr double kCreationRate = 44100.0;
 constexpr int kCreationBlock = 512;
 constexpr int kTextLength = 1024;
 constexpr int kStereo = 2;
+// How far, normalised over a port's range, a port may lie from the value a
+// VST 2 text puts there: under half a 0.1 dB step of IN Gain's 80.1 dB, over
+// what three digits of a Knee percentage round away (0.05 of 100).
+constexpr float kPortTolerance = 6.0e-4f;
 
 }  // namespace
 
@@ -68,15 +73,16 @@ void JuceInstance::setParameter(int32_t index, float vst2Value) {
 }
 
 // In the user's units a value cannot be read back as a VST 2 value: the value
-// last set (or the start value) is answered where the port holds exactly what
-// that value puts there, and NaN, which equals nothing, otherwise.
+// last set (or the start value) is answered where the port holds what that
+// value puts there, and NaN, which equals nothing, otherwise. A port may hold
+// the exact value where the text rounds it (Knee 70.08 % shown as "70.1").
 float JuceInstance::parameter(int32_t index) {
     auto* p = parameterAt(*instance, index);
     if (p == nullptr) return std::numeric_limits<float>::quiet_NaN();
     if (!inUsersUnits()) return p->getValue();
-    for (const float candidate : {lastSet.count(index) ? lastSet[index] : vst2Start->parameter(index),
-                                  vst2Start->parameter(index)}) {
-        if (juceValue(index, candidate) == p->getValue()) return candidate;
+    const float start = vst2Start->parameter(index);
+    for (const float candidate : {lastSet.count(index) ? lastSet[index] : start, start}) {
+        if (std::abs(juceValue(index, candidate) - p->getValue()) <= kPortTolerance) return candidate;
     }
     return std::numeric_limits<float>::quiet_NaN();
 }
