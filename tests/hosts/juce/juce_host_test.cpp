@@ -4,6 +4,7 @@
 // opens and closes in a JUCE window while audio runs.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
