@@ -13,6 +13,8 @@ packages=(
     libsndfile1-dev libebur128-dev                            # quillo-limit
     clang libclang-rt-14-dev                                  # fuzzing (libFuzzer)
     libx11-dev libxtst-dev                                    # the Linux editor window and its tests
+    juce-modules-source libfreetype-dev libxext-dev           # the test host on JUCE's plug-in hosting (VST 3, LV2)
+    zlib1g-dev libpng-dev libjpeg-dev                         #   and the libraries Debian's JUCE modules take from the system
     imagemagick                                               # make screenshot
     dpkg-dev file                                             # make dist: the Debian package's dependencies
 )
