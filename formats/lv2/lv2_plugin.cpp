@@ -47,8 +47,11 @@ MeterValues lowest(const MeterValues& a, const MeterValues& b) {
 // the current and the previous window, so every dip stays for a whole window.
 class MeterHold {
 public:
-    explicit MeterHold(double rate) : windowFrames(std::max(1.0, std::floor(rate * kMeterHoldSeconds))) {}
-    void reset() { previous = current = MeterValues(); counted = 0.0; }
+    explicit MeterHold(double rate) : windowFrames(static_cast<uint64_t>(std::max(1.0, rate * kMeterHoldSeconds))) {}
+    void reset() {
+        previous = current = MeterValues();
+        counted = 0;
+    }
     MeterValues add(const MeterValues& block, uint32_t frames) {
         current = lowest(current, block);
         const MeterValues shown = lowest(previous, current);
@@ -56,14 +59,14 @@ public:
         if (counted >= windowFrames) {
             previous = current;
             current = MeterValues();
-            counted = 0.0;
+            counted = 0;
         }
         return shown;
     }
 
 private:
-    double windowFrames;
-    double counted = 0.0;
+    uint64_t windowFrames;
+    uint64_t counted = 0;
     MeterValues previous, current;
 };
 

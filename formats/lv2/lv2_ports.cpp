@@ -64,12 +64,6 @@ float kneePercent(float value) {
 
 }  // namespace
 
-bool isParameterPort(uint32_t port) { return port >= kFirstParameterPort && port < kLatencyPort; }
-
-int32_t parameterOfPort(uint32_t port) { return static_cast<int32_t>(port - kFirstParameterPort); }
-
-uint32_t portOfParameter(int32_t parameter) { return kFirstParameterPort + static_cast<uint32_t>(parameter); }
-
 PortRange portRange(int32_t parameter) {
     switch (kParameterPorts[parameter].kind) {
         case PortKind::Decibels: return {static_cast<float>(kLowestGainDb), static_cast<float>(kHighestGainDb)};

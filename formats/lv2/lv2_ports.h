@@ -67,9 +67,9 @@ struct PortRange {
     float maximum;
 };
 
-bool isParameterPort(uint32_t port);
-int32_t parameterOfPort(uint32_t port);
-uint32_t portOfParameter(int32_t parameter);
+constexpr bool isParameterPort(uint32_t port) { return port >= kFirstParameterPort && port < kLatencyPort; }
+constexpr int32_t parameterOfPort(uint32_t port) { return static_cast<int32_t>(port - kFirstParameterPort); }
+constexpr uint32_t portOfParameter(int32_t parameter) { return kFirstParameterPort + static_cast<uint32_t>(parameter); }
 
 PortRange portRange(int32_t parameter);
 
