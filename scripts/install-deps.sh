@@ -13,6 +13,9 @@ packages=(
     libsndfile1-dev libebur128-dev                            # quillo-limit
     clang libclang-rt-14-dev                                  # fuzzing (libFuzzer)
     libx11-dev libxtst-dev                                    # the Linux editor window and its tests
+    lv2-dev                                                   # the LV2 bundle: headers, and the schemas it is validated against
+    liblilv-dev lilv-utils sordi                              # LV2 tests: lilv as the host, lv2apply, sord_validate
+    x42-plugins                                               # make bench: the peer LV2 limiter beside the bundle
     imagemagick                                               # make screenshot
     dpkg-dev file                                             # make dist: the Debian package's dependencies
 )
