@@ -172,7 +172,7 @@ std::string pluginDescription(EffectHost& host, ParameterTexts& texts, const std
     outputPorts(out);
     out << " .\n\n" << uri(kUiUri) << "\n    a ui:X11UI ;\n"
         << "    lv2:requiredFeature ui:idleInterface, ui:parent ;\n"
-        << "    lv2:optionalFeature ui:resize, ui:touch, ui:noUserResize ;\n"
+        << "    lv2:optionalFeature ui:resize, ui:touch, ui:fixedSize, ui:noUserResize ;\n"
         << "    lv2:extensionData ui:idleInterface";
     for (uint32_t meter = 0; meter < kMeterPorts; ++meter) {
         out << " ;\n    ui:portNotification [ ui:plugin " << uri(kPluginUri) << " ; lv2:symbol "
