@@ -10,8 +10,10 @@
 #include <lv2/units/units.h>
 
 #include <cmath>
+#include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "formats/lv2/lv2_identity.h"
 #include "formats/shared/parameter_texts.h"
@@ -34,7 +36,9 @@ protected:
         return lilv_port_has_property(bundle.plugin(), bundle.port(port), bundle.node(property));
     }
     const LilvNode* portValueOf(uint32_t port, const char* property) {
-        return lilv_port_get(bundle.plugin(), bundle.port(port), bundle.node(property));
+        LilvNode* value = lilv_port_get(bundle.plugin(), bundle.port(port), bundle.node(property));
+        if (value != nullptr) found.emplace_back(value, lilv_node_free);
+        return value;
     }
     std::set<std::string> uris(LilvNodes* nodes) {
         std::set<std::string> found;
@@ -44,6 +48,7 @@ protected:
     }
 
     Lv2Bundle& bundle = Lv2Bundle::built();
+    std::vector<std::unique_ptr<LilvNode, void (*)(LilvNode*)>> found;
     PluginLibrary library{QUILLO_MODULE_FILE};
     EffectHost effect{library.entry("VSTPluginMain")};
     ParameterTexts texts{library.entry("VSTPluginMain")};
