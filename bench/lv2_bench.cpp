@@ -217,7 +217,7 @@ private:
 double percent(double a, double b) { return b > 0.0 ? 100.0 * (a / b - 1.0) : 0.0; }
 
 void printSummary(const SummaryReporter& r) {
-    std::printf("\nMedians of %d runs, ns per stereo frame (loud noise, 44.1 kHz, default parameters):\n", kRepetitions);
+    std::printf("\nMedians of the repeated runs, ns per stereo frame (loud noise, 44.1 kHz, default parameters):\n");
     std::printf("  block   LV2 bundle   VST 2 build   LV2 vs VST 2   x42 dpl stereo   ours vs x42\n");
     for (int64_t block : {kCommonBlock, kSmallBlock}) {
         const double lv2 = r.median("lv2Bundle", block), vst2 = r.median("vst2Build", block);
