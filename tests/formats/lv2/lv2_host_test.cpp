@@ -219,6 +219,19 @@ TEST_F(Lv2Host, ControlValuesOutsideTheRangeAreClamped) {
     }
 }
 
+// While Auto Select is on the effect writes its own choice into Force
+// Channels, which no input port can carry back: once Auto Select is off, the
+// port's choice rules, and the unlimited channel's output is silence.
+TEST_F(Lv2Host, ForceChannelsRulesAgainOnceAutoSelectIsOff) {
+    Plugin plugin;
+    plugin.control[kFirstParameterPort + kParamForceChannels] = 1.0f;  // Left
+    started(plugin, left, right);
+    plugin.control[kFirstParameterPort + kParamAutoSelect] = 0.0f;
+    const std::vector<float> out = plugin.render(left, right, 512);
+    for (uint32_t i = 0; i < kFrames; ++i) ASSERT_EQ(out[kFrames + i], 0.0f) << i;
+    EXPECT_TRUE(withinFullScale(out));
+}
+
 TEST_F(Lv2Host, SwitchedOnAndOffInAnyOrder) {
     Plugin plugin;
     ASSERT_TRUE(plugin.valid());
