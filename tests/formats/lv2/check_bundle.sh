@@ -8,11 +8,11 @@ bundle=$1
 schemas=${2:-/usr/lib/lv2}
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-specs=()
-for spec in core ui units presets port-props port-groups options schemas; do
-    specs+=("$schemas/$spec.lv2"/*.ttl)
+vocabularies=()
+for vocabulary in core ui units presets port-props port-groups options schemas; do
+    vocabularies+=("$schemas/$vocabulary.lv2"/*.ttl)
 done
-sord_validate "${specs[@]}" "$bundle"/*.ttl || fail "sord_validate found errors in $bundle"
+sord_validate "${vocabularies[@]}" "$bundle"/*.ttl || fail "sord_validate found errors in $bundle"
 
 needed=$(readelf -d "$bundle/vrn-quillo-limiter.so" | awk '/NEEDED/ {print $NF}')
 if grep -Eqi 'libx|xcb|gtk|gdk' <<<"$needed"; then
