@@ -25,7 +25,7 @@ tsan_TESTENV := TSAN_OPTIONS=halt_on_error=1
 tsan_CTEST   := -R '^(plugin_tests|quillo_tools_tests)$$'
 # Clang for libFuzzer; every object carries coverage and the sanitizers.
 SANITIZE_FUZZ := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
-fuzzers_CONFIG := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_TESTS=OFF -DQUILLO_BENCH=OFF \
+fuzzers_CONFIG := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_TESTS=OFF -DQUILLO_BENCH=OFF -DQUILLO_LV2=OFF \
     -DQUILLO_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_CXX_FLAGS="-O1 -g -fno-omit-frame-pointer $(SANITIZE_FUZZ)" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
@@ -104,6 +104,7 @@ demo: linux
 bench: linux
 	@$(BUILD)/linux/bench/quillo_bench
 	@$(BUILD)/linux/bench/quillo_tool_bench
+	@$(BUILD)/linux/bench/quillo_lv2_bench
 
 screenshot: build
 	@bash scripts/screenshot.sh $(BUILD)/win32 $(BUILD)/linux

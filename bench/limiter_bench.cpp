@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/loud_noise.h"
 #include "bench/recursion_floors.h"
 #include "dsp/engine_timing.h"
 #include "dsp/gain_table.h"
@@ -21,37 +22,19 @@ namespace {
 
 using quillo::kChannels;
 
-constexpr int32_t kFrames = 1 << 16;  // the material cycles through this many frames
+using quillo_bench::loudNoise;
+constexpr int32_t kFrames = quillo_bench::kNoiseFrames;
 
 // The plug-in's defaults: IN Gain at the middle of its range (just below unity
 // gain), the default Knee, Iq off, Stereo Link on.
 constexpr float kDefaultInGain = 0.5f;
 constexpr float kDefaultKnee = 89.0f;
 
-// Uniform noise with peaks well above full scale, so that both gain stages
-// work all the time: xorshift32, its kept top bits scaled into [-peak, peak).
-constexpr float kNoisePeak = 3.16f;
-constexpr uint32_t kShiftA = 13, kShiftB = 17, kShiftC = 5;
-constexpr int kDroppedBits = 8;
-constexpr float kHalfRange = 8388608.0f;  // half the range of the kept bits
-
 // Block sizes: a small one, a common one and a large one; each figure is the
 // median of this many runs.
 constexpr int64_t kSmallBlock = 32, kCommonBlock = 512, kLargeBlock = 4096;
 constexpr int kRepetitions = 5;
 constexpr double kMinTime = 0.5;
-
-std::vector<float> loudNoise(uint32_t seed) {
-    std::vector<float> v(kFrames);
-    uint32_t s = seed;
-    for (auto& x : v) {
-        s ^= s << kShiftA;
-        s ^= s >> kShiftB;
-        s ^= s << kShiftC;
-        x = (static_cast<float>(s >> kDroppedBits) / kHalfRange - 1.0f) * kNoisePeak;
-    }
-    return v;
-}
 
 float defaultGain() { return gainTableAt(gainTableIndex(kDefaultInGain)); }
 

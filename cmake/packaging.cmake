@@ -10,7 +10,7 @@ set(CPACK_PACKAGE_NAME "vrn-quillo-limiter")
 set(CPACK_PACKAGE_VENDOR "Kzo")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "${QUILLO_PACKAGE_CONTACT}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "stereo brickwall peak limiter, VST 2 plug-in and offline tool")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "stereo brickwall peak limiter, VST 2 and LV2 plug-ins and offline tool")
 set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/LICENSE")
 set(CPACK_STRIP_FILES ON)
 
@@ -27,6 +27,11 @@ if(WIN32)
     set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
     install(TARGETS quillo_module LIBRARY DESTINATION lib/vst)
+    if(TARGET quillo_lv2)
+        # The LV2 bundle as it is in the build tree: the folder LV2 hosts scan.
+        install(TARGETS quillo_lv2 quillo_lv2_ui LIBRARY DESTINATION ${QUILLO_LV2_INSTALL_DIR})
+        install(FILES ${QUILLO_LV2_TTL} DESTINATION ${QUILLO_LV2_INSTALL_DIR})
+    endif()
     if(TARGET quillo-limit)
         install(TARGETS quillo-limit RUNTIME DESTINATION bin)
     endif()
@@ -36,15 +41,17 @@ else()
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_SECTION sound)
     # Depends from the libraries the binaries actually link (libsndfile,
-    # libebur128, the C and C++ runtimes), through dpkg-shlibdeps.
+    # libebur128, Xlib for the LV2 UI, the C and C++ runtimes), through
+    # dpkg-shlibdeps.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     set(CPACK_PACKAGE_DESCRIPTION [=[
 Keeps every sample of a stereo signal within 0 dBFS: a soft gain stage
 shaped by knee and release settings does the gradual work, a look-ahead
 brickwall stage guarantees the ceiling. The package holds the VST 2
-plug-in for Linux hosts (in /usr/lib/vst) and quillo-limit, which limits
-audio files through the same plug-in and reports peaks, loudness and
-gain reduction.]=])
+plug-in for Linux hosts (in /usr/lib/vst), the same limiter as an LV2
+bundle with its editor as an LV2 UI and its programs as presets (in
+/usr/lib/lv2), and quillo-limit, which limits audio files through the
+same plug-in and reports peaks, loudness and gain reduction.]=])
 endif()
 
 include(CPack)

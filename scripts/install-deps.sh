@@ -15,6 +15,9 @@ packages=(
     libx11-dev libxtst-dev                                    # the Linux editor window and its tests
     juce-modules-source libfreetype-dev libxext-dev           # the test host on JUCE's plug-in hosting (VST 3, LV2)
     zlib1g-dev libpng-dev libjpeg-dev                         #   and the libraries Debian's JUCE modules take from the system
+    lv2-dev                                                   # the LV2 bundle: headers, and the schemas it is validated against
+    liblilv-dev lilv-utils sordi                              # LV2 tests: lilv as the host, lv2apply, sord_validate
+    x42-plugins                                               # make bench: the peer LV2 limiter beside the bundle
     imagemagick                                               # make screenshot
     dpkg-dev file                                             # make dist: the Debian package's dependencies
 )

@@ -89,7 +89,7 @@ TEST_F(Format, DisplayTextsAreTheEffectsOwn) {
                  {5, 0.5f, "Left"},  {5, 1.0f, "Right"}};
     for (const auto& c : cases) {
         instance->setParameter(c.index, c.value);
-        EXPECT_EQ(instance->parameter(c.index), c.value) << c.index;
+        EXPECT_EQ(instance->parameter(c.index), instance->carried(c.index, c.value)) << c.index;
         if (auto text = instance->display(c.index)) {
             EXPECT_EQ(*text, c.text) << c.index << " at " << c.value;
         }

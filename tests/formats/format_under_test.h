@@ -27,6 +27,11 @@ public:
     // a port value in the user's units).
     virtual void setParameter(int32_t index, float vst2Value) = 0;
     virtual float parameter(int32_t index) = 0;
+    // The VST 2 value the format holds once set to `vst2Value`: the value
+    // itself where the format carries VST 2 values whole; where its values
+    // come in steps of their own (a port in tenths of a decibel), the VST 2
+    // value of the step, which gives the same sound.
+    virtual float carried(int32_t, float vst2Value) { return vst2Value; }
     // Texts the format shows; nothing where the format has no such text.
     virtual std::optional<std::string> parameterName(int32_t index) = 0;
     virtual std::optional<std::string> parameterUnit(int32_t index) = 0;

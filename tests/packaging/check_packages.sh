@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Checks the release packages as a user receives them. The Debian package is
 # unpacked into a scratch root: its declared dependencies, exactly its files,
-# the plug-in where Linux hosts look, and quillo-limit runs from it. The
-# Windows zip holds the licence and both DLLs, each in its folder with its
-# format, exports and imports.   check_packages.sh DIST_DIR
+# the plug-in and the LV2 bundle where Linux hosts look, and quillo-limit runs
+# from it. The Windows zip holds the licence and both DLLs, each in its folder
+# with its format, exports and imports.   check_packages.sh DIST_DIR
 set -euo pipefail
 dist=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -23,15 +23,20 @@ zip=$(only zip "$dist"/*.zip)
 
 version=$(dpkg-deb -f "$deb" Version)
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libsndfile1 libebur128-1; do
+for library in libsndfile1 libebur128-1 libx11-6; do
     grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
-files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort | tr '\n' ' ')
-expected="./usr/bin/quillo-limit ./usr/lib/vst/Vrn-Quillo_Limiter.so ./usr/share/doc/vrn-quillo-limiter/copyright "
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | LC_ALL=C sort | tr '\n' ' ')
+lv2="./usr/lib/lv2/vrn-quillo-limiter.lv2"
+expected="./usr/bin/quillo-limit $lv2/manifest.ttl $lv2/presets.ttl $lv2/vrn-quillo-limiter-ui.so \
+$lv2/vrn-quillo-limiter.so $lv2/vrn-quillo-limiter.ttl ./usr/lib/vst/Vrn-Quillo_Limiter.so \
+./usr/share/doc/vrn-quillo-limiter/copyright "
 [ "$files" = "$expected" ] || fail "the .deb holds '$files'"
 root="$scratch/root"
 dpkg -x "$deb" "$root"
 bash "$check_binary" so "$root/usr/lib/vst/Vrn-Quillo_Limiter.so" >/dev/null
+bash "$here/../formats/lv2/check_bundle.sh" "$root/usr/lib/lv2/vrn-quillo-limiter.lv2" >/dev/null
+[ -n "$(LV2_PATH="$root/usr/lib/lv2" lv2ls)" ] || fail "lilv finds no plug-in in the installed bundle"
 answer=$("$root/usr/bin/quillo-limit" --version) || fail "installed quillo-limit --version failed"
 [ "$answer" = "quillo-limit $version" ] || fail "installed quillo-limit says '$answer', package is $version"
 grep -q '^MIT License' "$root/usr/share/doc/vrn-quillo-limiter/copyright" || fail "no licence in the .deb"
