@@ -14,8 +14,9 @@ constexpr std::size_t kChunksInFlight = 4;
 
 }  // namespace
 
-BackgroundMeter::BackgroundMeter(int32_t channelCount, int32_t sampleRate)
-    : meter(channelCount, sampleRate), channels(channelCount), worker([this] { measure(); }) {
+BackgroundMeter::BackgroundMeter(int32_t channelCount, int32_t sampleRate, bool shortTermCourse,
+                                 bool truePeak)
+    : meter(channelCount, sampleRate, shortTermCourse, truePeak), channels(channelCount), worker([this] { measure(); }) {
     filling.reserve(static_cast<std::size_t>(kChunkFrames * channels));
 }
 
@@ -83,6 +84,10 @@ void BackgroundMeter::measure() {
 }
 
 const LevelMeter& BackgroundMeter::finish() {
+    if (!worker.joinable()) {
+        if (failure != nullptr) std::rethrow_exception(failure);
+        return meter;
+    }
     if (!filling.empty()) handOver();
     {
         const std::lock_guard<std::mutex> guard(lock);

@@ -52,7 +52,13 @@ std::string DecoderMessages::first() const {
     return last == std::string::npos ? std::string() : line.substr(0, last + 1);
 }
 
-DecoderMessages::Collecting::Collecting(DecoderMessages& messages) : owner(messages) {
+std::mutex& DecoderMessages::streamLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+DecoderMessages::Collecting::Collecting(DecoderMessages& messages)
+    : owner(messages), exclusive(streamLock()) {
     if (owner.collected < 0) return;
     std::fflush(stderr);
     dup2(owner.collected, STDERR_FILENO);

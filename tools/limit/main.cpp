@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/vst_abi.h"
+#include "tools/limit/batch.h"
 #include "tools/limit/cli_options.h"
 #include "tools/limit/console.h"
 #include "tools/limit/limit_job.h"
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
         catchInterrupts();
         const JobContext context{VSTPluginMain, !options.quiet && isatty(STDERR_FILENO) != 0,
                                  &interruptRequested};
+        if (options.batch()) return runBatch(options, context);
         const JobSummary summary = runLimitJob(options, context);
         if (!options.quiet) std::fputs(formatSummary(options, summary).c_str(), stdout);
         return kExitOk;

@@ -9,11 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "tools/limit/true_peak.h"
+
 namespace limit_tool {
+
+// Short-term loudness is read this often when its course is recorded.
+constexpr double kShortTermEverySeconds = 0.1;
 
 class LevelMeter {
 public:
-    LevelMeter(int32_t channels, int32_t sampleRate);
+    // `shortTermCourse`: also record the short-term loudness (3 s windows)
+    // every kShortTermEverySeconds. Without `truePeak` the true peak reads 0.
+    LevelMeter(int32_t channels, int32_t sampleRate, bool shortTermCourse = false,
+               bool truePeak = true);
     ~LevelMeter();
     LevelMeter(const LevelMeter&) = delete;
     LevelMeter& operator=(const LevelMeter&) = delete;
@@ -21,15 +29,33 @@ public:
     void add(const float* interleaved, int64_t frames);
     // Linear magnitudes over all channels; 0 for silence.
     double samplePeak() const { return peak; }
-    double truePeak() const;
+    double truePeak() const { return truePeaks.peak(); }
+    // The frame nearest to the highest true peak.
+    int64_t truePeakFrame() const { return truePeaks.peakFrame(); }
+    int32_t truePeakChannel() const { return truePeaks.peakChannel(); }
     // LUFS; minus infinity when the stream is silent or too short to gate.
     double loudness() const;
+    // Short-term loudness in LUFS at every kShortTermEverySeconds (minus
+    // infinity for silence), when recorded.
+    const std::vector<double>& shortTermCourse() const { return course; }
+    // The library's state, for loudness over several streams (an album).
+    ebur128_state* loudnessState() const { return state; }
 
 private:
+    void addMeasured(const float* interleaved, int64_t frames);
+
     ebur128_state* state = nullptr;
+    TruePeakMeter truePeaks;
     int32_t channelCount;
     double peak = 0.0;
+    bool measureTruePeak;
+    int64_t courseStep = 0;  // frames between short-term readings, 0: none
+    int64_t untilReading = 0;
+    std::vector<double> course;
 };
+
+// Integrated loudness of several streams taken together (LUFS).
+double combinedLoudness(const std::vector<const LevelMeter*>& meters);
 
 // Decibels of a linear magnitude; minus infinity for 0.
 double toDecibels(double linear);
