@@ -23,6 +23,8 @@ DecoderMessages::DecoderMessages() {
     // its number would have been handed out again.
     collected = fcntl(made, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     close(made);
+    // Not while another reader collects: the stream would be its collection.
+    const std::lock_guard<std::mutex> guard(streamLock());
     if (collected >= 0) terminal = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
 }
 

@@ -29,6 +29,9 @@ constexpr int32_t kMaxGainRounds = 16;
 // limiter works hard, by much less; a slope estimate is kept within these.
 constexpr double kSteepestSlope = 1.0;
 constexpr double kGentlestSlope = 0.1;
+// The true peak is held this far inside the ceiling, so that a meter summing
+// in another order (libebur128 in double precision) reads it inside too.
+constexpr double kTruePeakMarginDb = 0.001;
 // Integer grids finer than this are not exact in single precision.
 constexpr int32_t kExactGridBits = 24;
 constexpr int64_t kReadFrames = 16384;
@@ -92,9 +95,13 @@ PassPlan planFor(const DeliveryFile& file, int32_t gain) {
 
 // Search passes at a gain until the output's true peak (where it is to be
 // held) is within the ceiling; returns whether the ceiling had to come down.
+double truePeakLimit(const Options& options) {
+    return fromDecibels(options.ceilingDb - kTruePeakMarginDb);
+}
+
 bool settle(DeliveryFile& file, int32_t gain, const JobContext& context) {
     const Options& options = file.options;
-    const double limit = fromDecibels(options.ceilingDb);
+    const double limit = truePeakLimit(options);
     PassPlan plan = planFor(file, gain);
     plan.write = false;
     plan.measureTruePeak = options.truePeak;
@@ -227,9 +234,9 @@ int32_t chooseGain(std::vector<DeliveryFile*>& files, double inputLoudness, doub
 JobSummary finalPass(DeliveryFile& file, int32_t gain, bool checkTarget, const JobContext& context) {
     const Options& options = file.options;
     PassPlan plan = planFor(file, gain);
-    const double limit = fromDecibels(options.ceilingDb);
     plan.accept = [&](const JobSummary& summary) {
         const double peak = options.truePeak ? summary.outputTruePeak : summary.outputPeak;
+        const double limit = options.truePeak ? truePeakLimit(options) : fromDecibels(options.ceilingDb);
         if (peak > limit) {
             throw ToolError(quoted(options.input) + ": the output would peak at " +
                             decibels(toDecibels(peak), options.truePeak ? "dBTP" : "dBFS") +
