@@ -149,8 +149,9 @@ void onEveryFile(std::vector<DeliveryFile*>& files, int32_t jobs,
     for (DeliveryFile* file : files) {
         if (file->failure.empty()) return;
     }
-    // Nothing left to deliver: the (last) file's own error is the delivery's.
-    throw ToolError(files.back()->failure, files.back()->failureStatus);
+    // Nothing left to deliver: a single file's own error is the delivery's.
+    if (files.size() == 1) throw ToolError(files.front()->failure, files.front()->failureStatus);
+    throw ToolError("no file could be limited");
 }
 
 double outputLoudness(const std::vector<DeliveryFile*>& files) {
@@ -195,6 +196,10 @@ int32_t nextGain(const Point& here, const std::optional<Point>& previous,
 // each file's ceiling settled on the way.
 int32_t chooseGain(std::vector<DeliveryFile*>& files, double inputLoudness, double target,
                    int32_t jobs, const JobContext& context) {
+    if (!std::isfinite(inputLoudness)) {
+        throw ToolError("cannot reach " + decibels(target, "LUFS") +
+                        ": the input is silent or too short to measure its loudness");
+    }
     int32_t gain = kUnityGainStep + static_cast<int32_t>(std::lround((target - inputLoudness) * kGainStepsPerDecibel));
     gain = std::min(std::max(gain, kLowestGainStep), kHighestGainStep);
     std::optional<Point> below, above, previous, nearest;

@@ -148,7 +148,7 @@ private:
 }  // namespace
 
 void checkInterrupted(const JobContext& context) {
-    if (context.interrupted != nullptr && *context.interrupted != 0) {
+    if (context.interrupted != nullptr && context.interrupted->load(std::memory_order_relaxed)) {
         throw ToolError("interrupted; no output written", kExitInterrupted);
     }
 }

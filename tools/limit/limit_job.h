@@ -4,7 +4,7 @@
 // runs (a ceiling, true peak, a loudness target) make several such passes.
 #pragma once
 
-#include <csignal>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -52,7 +52,9 @@ struct JobSummary {
 struct JobContext {
     EffectEntry entry;
     bool progressWanted;                              // stderr is a terminal
-    const volatile std::sig_atomic_t* interrupted;    // set by a signal handler
+    // Set by a signal handler and read by every thread of a batch: lock-free
+    // atomics are both safe in a handler and free of races between threads.
+    const std::atomic<bool>* interrupted;
 };
 
 // How one pass runs the effect and what it does with the result.
