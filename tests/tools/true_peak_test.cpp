@@ -59,5 +59,33 @@ TEST(TruePeakMeter, AgreesWithLibebur128OnInterSamplePeaks) {
     }
 }
 
+// The fine design reads the waveform's own peak near the top of the band, and
+// the ringing at ends where the waveform starts or stops at full level.
+TEST(TruePeakMeter, FineFilterReadsTheWaveformsPeak) {
+    constexpr double kHighHz = 19000.0;
+    constexpr double kAmplitude = 0.5;
+    constexpr double kFadeSeconds = 0.05;
+    constexpr double kFineAccuracyDb = 0.05;
+    std::vector<float> audio(static_cast<std::size_t>(kFrames * kStereo));
+    for (int64_t n = 0; n < kFrames; ++n) {
+        const double t = static_cast<double>(n) / kRate44k;
+        const double fade = std::min({1.0, t / kFadeSeconds, (kFrames - n) / (kFadeSeconds * kRate44k)});
+        for (int32_t channel = 0; channel < kStereo; ++channel) {
+            audio[n * kStereo + channel] = static_cast<float>(kAmplitude * fade * std::sin(6.283185307179586 * kHighHz * t + channel));
+        }
+    }
+    limit_tool::TruePeakMeter fine(kStereo, kRate44k, limit_tool::TruePeakFilter::Fine);
+    fine.add(audio.data(), kFrames);
+    fine.finish();
+    const double expected = limit_tool::toDecibels(kAmplitude);
+    EXPECT_NEAR(limit_tool::toDecibels(fine.peak()), expected, kFineAccuracyDb);
+    // A quarter-rate sine cut off at full level rings beyond its peak at both ends.
+    const std::vector<float> cut = interSamplePeaks(Material::QuarterRateSine, kFrames, kRate44k, kPeak);
+    limit_tool::TruePeakMeter ends(kStereo, kRate44k, limit_tool::TruePeakFilter::Fine);
+    ends.add(cut.data(), kFrames);
+    ends.finish();
+    EXPECT_GT(ends.peak(), kPeak);
+}
+
 }  // namespace
 }  // namespace tool_test

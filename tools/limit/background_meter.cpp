@@ -14,9 +14,8 @@ constexpr std::size_t kChunksInFlight = 4;
 
 }  // namespace
 
-BackgroundMeter::BackgroundMeter(int32_t channelCount, int32_t sampleRate, bool shortTermCourse,
-                                 bool truePeak)
-    : meter(channelCount, sampleRate, shortTermCourse, truePeak), channels(channelCount), worker([this] { measure(); }) {
+BackgroundMeter::BackgroundMeter(int32_t channelCount, int32_t sampleRate, const Measures& measures)
+    : meter(channelCount, sampleRate, measures), channels(channelCount), worker([this] { measure(); }) {
     filling.reserve(static_cast<std::size_t>(kChunkFrames * channels));
 }
 
@@ -96,6 +95,7 @@ const LevelMeter& BackgroundMeter::finish() {
     changed.notify_all();
     worker.join();
     if (failure != nullptr) std::rethrow_exception(failure);
+    meter.finish();
     return meter;
 }
 

@@ -17,10 +17,8 @@ namespace limit_tool {
 
 class BackgroundMeter {
 public:
-    // Throws ToolError when the measurement cannot be set up. `shortTermCourse`
-    // as for LevelMeter.
-    BackgroundMeter(int32_t channels, int32_t sampleRate, bool shortTermCourse = false,
-                    bool truePeak = true);
+    // Throws ToolError when the measurement cannot be set up.
+    BackgroundMeter(int32_t channels, int32_t sampleRate, const Measures& measures = Measures{});
     // Stops the thread; frames not yet measured are dropped.
     ~BackgroundMeter();
     BackgroundMeter(const BackgroundMeter&) = delete;

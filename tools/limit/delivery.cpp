@@ -77,7 +77,8 @@ void prepare(DeliveryFile& file, const JobContext& context) {
     file.gridBits = pcmBitsOf(output);
     file.sampleCeiling = snappedCeiling(fromDecibels(options.ceilingDb), file.gridBits);
     if (!options.targetLufs) return;
-    file.inputMeter = std::make_unique<LevelMeter>(format.channels, format.sampleRate, false, false);
+    file.inputMeter = std::make_unique<LevelMeter>(format.channels, format.sampleRate,
+                                                   Measures{false, false, false});
     std::vector<float> block(static_cast<std::size_t>(kReadFrames * format.channels));
     for (int64_t got; (got = reader.read(block.data(), kReadFrames)) > 0;) {
         checkInterrupted(context);
@@ -95,6 +96,12 @@ PassPlan planFor(const DeliveryFile& file, int32_t gain) {
 
 // Search passes at a gain until the output's true peak (where it is to be
 // held) is within the ceiling; returns whether the ceiling had to come down.
+// The true peak a ceiling is held for: the higher of libebur128's figure and
+// the fine one, so that meters with short and with long filters read it under.
+double heldPeak(const JobSummary& summary) {
+    return std::max(summary.outputTruePeak, summary.outputFineTruePeak);
+}
+
 double truePeakLimit(const Options& options) {
     return fromDecibels(options.ceilingDb - kTruePeakMarginDb);
 }
@@ -105,12 +112,13 @@ bool settle(DeliveryFile& file, int32_t gain, const JobContext& context) {
     PassPlan plan = planFor(file, gain);
     plan.write = false;
     plan.measureTruePeak = options.truePeak;
+    plan.measureFineTruePeak = options.truePeak;
     bool lowered = false;
     for (int32_t pass = 1;; ++pass) {
         plan.ceiling = file.sampleCeiling;
         file.last = runPass(options, plan, context);
         ++file.passes;
-        const double truePeak = file.last.summary.outputTruePeak;
+        const double truePeak = heldPeak(file.last.summary);
         if (!options.truePeak || truePeak <= limit) return lowered;
         if (pass == kMaxCeilingPasses) {
             throw ToolError(quoted(options.input) + ": the true peak stays at " +
@@ -239,8 +247,9 @@ int32_t chooseGain(std::vector<DeliveryFile*>& files, double inputLoudness, doub
 JobSummary finalPass(DeliveryFile& file, int32_t gain, bool checkTarget, const JobContext& context) {
     const Options& options = file.options;
     PassPlan plan = planFor(file, gain);
+    plan.measureFineTruePeak = options.truePeak;
     plan.accept = [&](const JobSummary& summary) {
-        const double peak = options.truePeak ? summary.outputTruePeak : summary.outputPeak;
+        const double peak = options.truePeak ? heldPeak(summary) : summary.outputPeak;
         const double limit = options.truePeak ? truePeakLimit(options) : fromDecibels(options.ceilingDb);
         if (peak > limit) {
             throw ToolError(quoted(options.input) + ": the output would peak at " +

@@ -72,13 +72,15 @@ class Analysis {
 public:
     Analysis(const AudioFormat& format, const Options& options, const PassPlan& plan,
              bool withReport)
-        : outputMeter(std::make_unique<BackgroundMeter>(format.channels, format.sampleRate,
-                                                        withReport, plan.measureTruePeak)),
+        : outputMeter(std::make_unique<BackgroundMeter>(
+              format.channels, format.sampleRate,
+              Measures{withReport, plan.measureTruePeak, plan.measureFineTruePeak})),
           channels(format.channels) {
         if (!plan.write) return;
         const float gain = tableGain(plan.gainStep);
         const std::vector<bool> limited = limitedChannels(format.channels, options.limiter.channels);
-        inputMeter = std::make_unique<BackgroundMeter>(format.channels, format.sampleRate, withReport);
+        inputMeter = std::make_unique<BackgroundMeter>(format.channels, format.sampleRate,
+                                                       Measures{withReport, true, false});
         reduction = std::make_unique<GainReductionTracker>(limited, gain, format.sampleRate);
         if (withReport) {
             envelopes = std::make_unique<EnvelopeCollector>(
@@ -265,6 +267,7 @@ void takeFigures(JobSummary& summary, const LevelMeter* input, const LevelMeter&
     summary.outputPeak = output.samplePeak();
     summary.outputTruePeak = output.truePeak();
     summary.outputLoudness = output.loudness();
+    summary.outputFineTruePeak = output.fineTruePeak();
     summary.truePeakFrame = output.truePeakFrame();
     summary.truePeakChannel = output.truePeakChannel();
 }

@@ -34,6 +34,7 @@ struct JobSummary {
     double outputPeak = 0.0;
     double inputTruePeak = 0.0;
     double outputTruePeak = 0.0;
+    double outputFineTruePeak = 0.0;  // when measured (TruePeakFilter::Fine)
     double inputLoudness = 0.0;  // LUFS
     double outputLoudness = 0.0;
     double deepestReductionDb = 0.0;
@@ -68,8 +69,10 @@ struct PassPlan {
     bool onFileGrid = false;
     // False: a search pass that measures only the output and writes nothing.
     bool write = true;
-    // A search pass may leave the output's true peak unmeasured (it reads 0).
+    // A search pass may leave the output's true peak unmeasured (it reads 0);
+    // the fine true peak is measured only where a ceiling is held for it.
     bool measureTruePeak = true;
+    bool measureFineTruePeak = false;
     // Called with the figures before the files are put in place; throws
     // ToolError to refuse them (nothing is written then).
     std::function<void(const JobSummary&)> accept;

@@ -24,9 +24,13 @@ double toDecibels(double linear) {
 
 double fromDecibels(double decibels) { return std::pow(kDecade, decibels / kDecibelsPerDecade); }
 
-LevelMeter::LevelMeter(int32_t channels, int32_t sampleRate, bool shortTermCourse, bool truePeak)
-    : truePeaks(channels, sampleRate), channelCount(channels), measureTruePeak(truePeak) {
+LevelMeter::LevelMeter(int32_t channels, int32_t sampleRate, const Measures& measures)
+    : truePeaks(channels, sampleRate),
+      fineTruePeaks(channels, sampleRate, TruePeakFilter::Fine),
+      channelCount(channels),
+      measured(measures) {
     // True peak is measured here, not by the library: see TruePeakMeter.
+    const bool shortTermCourse = measures.shortTermCourse;
     const int mode = shortTermCourse ? EBUR128_MODE_I | EBUR128_MODE_S : EBUR128_MODE_I;
     state = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate), mode);
     if (state == nullptr) throw ToolError("cannot set up the loudness measurement");
@@ -67,11 +71,16 @@ void LevelMeter::addMeasured(const float* interleaved, int64_t frames) {
     float highest = 0.0f;
     for (int64_t i = 0; i < samples; ++i) highest = std::max(highest, std::fabs(interleaved[i]));
     peak = std::max(peak, static_cast<double>(highest));
-    if (measureTruePeak) truePeaks.add(interleaved, frames);
+    if (measured.truePeak) truePeaks.add(interleaved, frames);
+    if (measured.fineTruePeak) fineTruePeaks.add(interleaved, frames);
     if (ebur128_add_frames_float(state, interleaved, static_cast<std::size_t>(frames)) !=
         EBUR128_SUCCESS) {
         throw ToolError("the loudness measurement failed");
     }
+}
+
+void LevelMeter::finish() {
+    if (measured.fineTruePeak) fineTruePeaks.finish();
 }
 
 double LevelMeter::loudness() const {
