@@ -41,10 +41,25 @@ double sinc(double x) { return std::fabs(x) > kNegligible ? std::sin(kPi * x) / 
 
 double hann(int32_t tap, int32_t taps) { return kHalf * (1.0 - std::cos(2.0 * kPi * tap / (taps - 1))); }
 
+// The modified Bessel function of order 0 by its series, which converges to
+// double precision within kBesselTerms for the window's arguments (up to
+// kKaiserBeta). The library's std::cyl_bessel_i goes through lgamma, which
+// writes a global and so races when meters are made on several threads.
+constexpr int32_t kBesselTerms = 40;
+
+double besselI0(double x) {
+    double sum = 1.0;
+    double term = 1.0;
+    for (int32_t k = 1; k < kBesselTerms; ++k) {
+        term *= (x * kHalf / k) * (x * kHalf / k);
+        sum += term;
+    }
+    return sum;
+}
+
 double kaiser(int32_t tap, int32_t taps) {
     const double x = 2.0 * tap / (taps - 1) - 1.0;
-    return std::cyl_bessel_i(0.0, kKaiserBeta * std::sqrt(std::max(0.0, 1.0 - x * x))) /
-           std::cyl_bessel_i(0.0, kKaiserBeta);
+    return besselI0(kKaiserBeta * std::sqrt(std::max(0.0, 1.0 - x * x))) / besselI0(kKaiserBeta);
 }
 
 }  // namespace
