@@ -124,8 +124,10 @@ void runEach(const std::vector<Options>& files, const Options& options, int32_t 
     });
 }
 
+constexpr std::size_t kAlbumLineLength = 160;
+
 std::string albumLine(const Options& options, int32_t gainStep, double loudness) {
-    char text[160];
+    char text[kAlbumLineLength];
     std::snprintf(text, sizeof(text), "album: gain %+.1f dB, %+.2f LUFS (target %+.1f LUFS)\n",
                   gainStepDecibels(gainStep), loudness, *options.targetLufs);
     return text;

@@ -37,15 +37,16 @@ constexpr double kFineTruePeakMarginDb = 0.05;
 // Integer grids finer than this are not exact in single precision.
 constexpr int32_t kExactGridBits = 24;
 constexpr int64_t kReadFrames = 16384;
+constexpr std::size_t kFigureText = 64;
 
 std::string decibels(double value, const char* unit) {
-    char text[64];
+    char text[kFigureText];
     std::snprintf(text, sizeof(text), "%+.2f %s", value, unit);
     return text;
 }
 
 std::string gainText(int32_t step) {
-    char text[32];
+    char text[kFigureText];
     std::snprintf(text, sizeof(text), "%+.1f dB", gainStepDecibels(step));
     return text;
 }
