@@ -27,6 +27,7 @@ constexpr double kCycleFrames = 100.0;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr std::size_t kDamagedBytes = 64;
 constexpr char kDamagePattern = 0x5a;
+constexpr float kLargestSample = 3.0e38f;
 // The 36-bit total-samples field of a FLAC file's stream information sits in
 // the 8 bytes from this offset, after the top 28 bits.
 constexpr std::size_t kFlacLengthField = 18;
@@ -85,6 +86,31 @@ std::string encoded(int32_t format, int32_t rate, int64_t frames) {
     return bytes;
 }
 
+// A float file whose samples alternate between the largest floats of either
+// sign: the true-peak filter's sums overflow, and once stuck at NaN.
+std::string alternatingLargestFloats() {
+    std::string name = (std::filesystem::temp_directory_path() / "quillo-fuzz-input-XXXXXX").string();
+    const int descriptor = mkstemp(name.data());
+    if (descriptor < 0) return {};
+    close(descriptor);
+    SF_INFO info{};
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    info.channels = kStereo;
+    info.samplerate = kRate;
+    SNDFILE* file = sf_open(name.c_str(), SFM_WRITE, &info);
+    if (file != nullptr) {
+        std::vector<float> samples(static_cast<std::size_t>(kSeedFrames * kStereo));
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            samples[i] = (i / kStereo) % 2 == 0 ? kLargestSample : -kLargestSample;
+        }
+        sf_writef_float(file, samples.data(), kSeedFrames);
+        sf_close(file);
+    }
+    std::string bytes = readAll(name);
+    std::filesystem::remove(name);
+    return bytes;
+}
+
 void save(const std::filesystem::path& file, FileExtension extension, const std::string& bytes) {
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary | std::ios::trunc) << static_cast<char>(extension) << bytes;
@@ -111,4 +137,5 @@ void writeFileInputs(const std::filesystem::path& root) {
     }
     save(regressions / "flac-length-not-stated", fuzz::kFlac, unstated);
     save(regressions / "garbage-named-mp3", fuzz::kMp3, damaged_audio::mpegLikeGarbage());
+    save(regressions / "float-samples-at-the-largest-floats", fuzz::kWav, alternatingLargestFloats());
 }

@@ -158,6 +158,11 @@ TEST_F(ToolTest, BatchWritesEveryGoodFileAndReportsTheRest) {
         EXPECT_EQ(readAudio(path("out/" + name)).frames(), kFrames);
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path("out")), {}), 2);
+    // Without delivery options each file comes out as a single run makes it.
+    std::filesystem::create_directory(path("plain"));
+    ASSERT_EQ(runTool({"--quiet", path("a.wav"), path("b.wav"), "--output-dir", path("plain")}).status, 0);
+    ASSERT_EQ(runTool({"--quiet", path("a.wav"), path("single.wav")}).status, 0);
+    EXPECT_EQ(readAudio(path("plain/b.wav")).samples, readAudio(path("single.wav")).samples);
     const std::string original = readBytes(path("a.wav"));
     const RunResult over = runTool({"--quiet", path("a.wav"), "--output-dir", directory});
     EXPECT_EQ(over.status, 1);

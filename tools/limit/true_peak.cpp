@@ -130,7 +130,8 @@ void TruePeakMeter::measureMirrored(const std::vector<float>& extended, int32_t 
 }
 
 void TruePeakMeter::note(double level, int64_t frame, int32_t channel) {
-    if (level <= highest) return;
+    // Not `level <= highest`: a sum that overflowed to NaN must not stick.
+    if (!(level > highest)) return;
     highest = level;
     highestFrame = std::max<int64_t>(0, frame);
     highestChannel = channel;
@@ -191,8 +192,9 @@ double TruePeakMeter::refined(int32_t phase, int64_t frame, int64_t count) const
     const double centre = sign * middle;
     const double after = sign * at(time + 1);
     const double curvature = before - 2.0 * centre + after;
-    if (curvature >= 0.0) return centre;
-    return centre - (before - after) * (before - after) / (kParabolaScale * curvature);
+    if (!(curvature < 0.0)) return centre;
+    const double vertex = centre - (before - after) * (before - after) / (kParabolaScale * curvature);
+    return std::isfinite(vertex) ? vertex : centre;
 }
 
 }  // namespace limit_tool
