@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,6 @@ constexpr double kCycleFrames = 100.0;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr std::size_t kDamagedBytes = 64;
 constexpr char kDamagePattern = 0x5a;
-constexpr float kLargestSample = 3.0e38f;
 // The 36-bit total-samples field of a FLAC file's stream information sits in
 // the 8 bytes from this offset, after the top 28 bits.
 constexpr std::size_t kFlacLengthField = 18;
@@ -86,9 +86,9 @@ std::string encoded(int32_t format, int32_t rate, int64_t frames) {
     return bytes;
 }
 
-// A float file whose samples alternate between the largest floats of either
-// sign: the true-peak filter's sums overflow, and once stuck at NaN.
-std::string alternatingLargestFloats() {
+// A float file of a sine with an infinite sample in the middle and NaN as the
+// last: the true peak once stuck at NaN.
+std::string nonFiniteSamples() {
     std::string name = (std::filesystem::temp_directory_path() / "quillo-fuzz-input-XXXXXX").string();
     const int descriptor = mkstemp(name.data());
     if (descriptor < 0) return {};
@@ -101,8 +101,10 @@ std::string alternatingLargestFloats() {
     if (file != nullptr) {
         std::vector<float> samples(static_cast<std::size_t>(kSeedFrames * kStereo));
         for (std::size_t i = 0; i < samples.size(); ++i) {
-            samples[i] = (i / kStereo) % 2 == 0 ? kLargestSample : -kLargestSample;
+            samples[i] = static_cast<float>(kPeak * std::sin(kTwoPi * static_cast<double>(i / kStereo) / kCycleFrames));
         }
+        samples[samples.size() / 2] = std::numeric_limits<float>::infinity();
+        samples.back() = std::numeric_limits<float>::quiet_NaN();
         sf_writef_float(file, samples.data(), kSeedFrames);
         sf_close(file);
     }
@@ -137,5 +139,5 @@ void writeFileInputs(const std::filesystem::path& root) {
     }
     save(regressions / "flac-length-not-stated", fuzz::kFlac, unstated);
     save(regressions / "garbage-named-mp3", fuzz::kMp3, damaged_audio::mpegLikeGarbage());
-    save(regressions / "float-samples-at-the-largest-floats", fuzz::kWav, alternatingLargestFloats());
+    save(regressions / "float-samples-not-finite", fuzz::kWav, nonFiniteSamples());
 }
