@@ -148,6 +148,7 @@ TEST_F(ToolErrors, UnwritableOutputsLeaveNothingBehind) {
     ASSERT_EQ(mkfifo(path("pipe.wav").c_str(), kFifoMode), 0);
     expectRefused({
         {"pipe", {"@/in.wav", "@/pipe.wav"}, "not a regular file", kFailure},
+        {"pipe read twice", {"--target=-20", "@/pipe.wav", "@/out.wav"}, "more than once", kFailure},
         {"missing directory", {"@/in.wav", "@/nowhere/out.wav"}, "cannot write to the directory",
          kFailure},
         {"file as directory", {"@/in.wav", "@/plain/out.wav"}, "cannot write to the directory",

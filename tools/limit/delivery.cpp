@@ -1,5 +1,7 @@
 #include "tools/limit/delivery.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -68,6 +70,14 @@ float snappedCeiling(double level, int32_t gridBits) {
 void prepare(DeliveryFile& file, const JobContext& context) {
     const Options& options = file.options;
     checkPaths(options);
+    // Every pass reads the input again: a pipe would give its audio once (or
+    // wait for a writer), so it is refused before it is opened.
+    struct stat status {};
+    if (stat(options.input.c_str(), &status) == 0 && !S_ISREG(status.st_mode) &&
+        !S_ISDIR(status.st_mode)) {
+        throw ToolError("input " + quoted(options.input) + " is not a regular file; a ceiling or " +
+                        "target reads the input more than once");
+    }
     AudioReader reader(options.input);
     const AudioFormat& format = reader.format();
     checkInput(options.input, format);
