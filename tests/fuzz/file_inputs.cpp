@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,33 @@ std::string encoded(int32_t format, int32_t rate, int64_t frames) {
     return bytes;
 }
 
+// A float file of a sine with an infinite sample in the middle and NaN as the
+// last: the true peak once stuck at NaN.
+std::string nonFiniteSamples() {
+    std::string name = (std::filesystem::temp_directory_path() / "quillo-fuzz-input-XXXXXX").string();
+    const int descriptor = mkstemp(name.data());
+    if (descriptor < 0) return {};
+    close(descriptor);
+    SF_INFO info{};
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    info.channels = kStereo;
+    info.samplerate = kRate;
+    SNDFILE* file = sf_open(name.c_str(), SFM_WRITE, &info);
+    if (file != nullptr) {
+        std::vector<float> samples(static_cast<std::size_t>(kSeedFrames * kStereo));
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            samples[i] = static_cast<float>(kPeak * std::sin(kTwoPi * static_cast<double>(i / kStereo) / kCycleFrames));
+        }
+        samples[samples.size() / 2] = std::numeric_limits<float>::infinity();
+        samples.back() = std::numeric_limits<float>::quiet_NaN();
+        sf_writef_float(file, samples.data(), kSeedFrames);
+        sf_close(file);
+    }
+    std::string bytes = readAll(name);
+    std::filesystem::remove(name);
+    return bytes;
+}
+
 void save(const std::filesystem::path& file, FileExtension extension, const std::string& bytes) {
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary | std::ios::trunc) << static_cast<char>(extension) << bytes;
@@ -111,4 +139,5 @@ void writeFileInputs(const std::filesystem::path& root) {
     }
     save(regressions / "flac-length-not-stated", fuzz::kFlac, unstated);
     save(regressions / "garbage-named-mp3", fuzz::kMp3, damaged_audio::mpegLikeGarbage());
+    save(regressions / "float-samples-not-finite", fuzz::kWav, nonFiniteSamples());
 }

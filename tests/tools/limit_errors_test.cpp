@@ -59,7 +59,9 @@ protected:
     std::vector<std::string> expand(const std::vector<std::string>& arguments) const {
         std::vector<std::string> expanded;
         for (const std::string& argument : arguments) {
-            expanded.push_back(argument.front() == '@' ? directory + argument.substr(1) : argument);
+            const std::size_t at = argument.find('@');
+            expanded.push_back(at == std::string::npos ? argument
+                                                       : argument.substr(0, at) + directory + argument.substr(at + 1));
         }
         return expanded;
     }
@@ -146,6 +148,7 @@ TEST_F(ToolErrors, UnwritableOutputsLeaveNothingBehind) {
     ASSERT_EQ(mkfifo(path("pipe.wav").c_str(), kFifoMode), 0);
     expectRefused({
         {"pipe", {"@/in.wav", "@/pipe.wav"}, "not a regular file", kFailure},
+        {"pipe read twice", {"--target=-20", "@/pipe.wav", "@/out.wav"}, "more than once", kFailure},
         {"missing directory", {"@/in.wav", "@/nowhere/out.wav"}, "cannot write to the directory",
          kFailure},
         {"file as directory", {"@/in.wav", "@/plain/out.wav"}, "cannot write to the directory",
@@ -167,6 +170,9 @@ TEST_F(ToolErrors, OptionsOutOfRangeAreRefused) {
         {"--knee=-1", "--knee"},     {"--block=0", "--block"},   {"--block=65537", "--block"},
         {"--block=2x", "--block"},   {"--channels=both", "--channels"},
         {"--bogus", "unknown option"}, {"--quiet=yes", "unknown option"},
+        {"--ceiling=0.1", "--ceiling"}, {"--ceiling=-20.5", "--ceiling"}, {"--ceiling=x", "--ceiling"},
+        {"--target=1", "--target"},  {"--target=-41", "--target"}, {"--jobs=0", "--jobs"},
+        {"--jobs=2.5", "--jobs"},    {"--album", "--album needs --target"},
     };
     std::vector<BadRun> cases;
     for (const auto& [option, message] : options) {
@@ -175,6 +181,11 @@ TEST_F(ToolErrors, OptionsOutOfRangeAreRefused) {
     cases.push_back({"value missing", {"@/in.wav", "@/out.wav", "--gain"}, "needs a value", kUsage});
     cases.push_back({"one file", {"@/in.wav"}, "expected an INPUT and an OUTPUT", kUsage});
     cases.push_back({"three files", {"@/in.wav", "@/a.wav", "@/b.wav"}, "expected", kUsage});
+    cases.push_back({"gain and target", {"--gain=1", "--target=-14", "@/in.wav", "@/o.wav"}, "exclude", kUsage});
+    cases.push_back({"batch report", {"--report=@/r.svg", "--output-dir=@", "@/in.wav"}, "--report", kUsage});
+    cases.push_back({"no directory", {"--output-dir=@/none", "@/in.wav"}, "not a directory", kUsage});
+    cases.push_back({"one name twice", {"--output-dir=@", "@/in.wav", "@/x/../in.wav"}, "two inputs", kUsage});
+    cases.push_back({"lossy delivery", {"--ceiling=-1", "@/in.wav", "@/o.mp3"}, "lossless", kFailure});
     expectRefused(cases);
 }
 

@@ -77,6 +77,24 @@ TEST_F(ToolReport, StereoReportHoldsEveryTrace) {
     EXPECT_NE(svg.find("level (dBFS)"), std::string::npos);
 }
 
+// A delivery's report draws the short-term loudness of both sides with the
+// target, the ceiling where it was asked, and marks the output's highest true peak.
+TEST_F(ToolReport, DeliveryReportShowsLoudnessTargetAndTruePeak) {
+    constexpr double kModestPeak = 0.3;
+    Audio input;
+    input.samples = interSamplePeaks(Material::DenseNoise, kFrames, kRate44k, kModestPeak);
+    writeAudio(path("in.wav"), input);
+    const RunResult run = runTool({"--quiet", "--target", "-5", "--true-peak", "--ceiling", "-1",
+                                   "--report", path("r.svg"), path("in.wav"), path("o.wav")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    expectReport(path("r.svg"), kFrames, "left,right", "11");
+    const std::string svg = readBytes(path("r.svg"));
+    for (const std::string id : {"short-term-input", "short-term-output", "target", "true-peak"}) {
+        EXPECT_NE(svg.find("id=\"" + id + "\""), std::string::npos) << id;
+    }
+    EXPECT_NE(svg.find("-1 dBTP ceiling"), std::string::npos);
+}
+
 // Names with markup characters and bytes that are not UTF-8 still give a
 // well-formed document.
 TEST_F(ToolReport, OddFileNamesKeepTheReportWellFormed) {

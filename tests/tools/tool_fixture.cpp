@@ -1,5 +1,6 @@
 #include "tool_fixture.h"
 
+#include <ebur128.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 namespace tool_test {
@@ -155,6 +157,103 @@ std::vector<float> testSignal(int32_t channels, int64_t frames, int32_t rate, do
         }
     }
     return samples;
+}
+
+}  // namespace tool_test
+
+namespace tool_test {
+
+namespace {
+
+constexpr double kQuarterRatePhase = 0.7853981633974483;  // 45 degrees
+constexpr double kSquareHz = 997.0;
+constexpr double kSquareDrive = 8.0;
+constexpr double kBeatHz = 2.0;
+constexpr double kKickHz = 50.0;
+constexpr double kKickDecay = 12.0;
+constexpr double kNoiseSmoothing = 0.35;  // one-pole low-pass: less hiss, more body
+constexpr double kNoiseShareDense = 0.7;
+constexpr int64_t kReadChunk = 4096;
+
+}  // namespace
+
+std::vector<float> interSamplePeaks(Material material, int64_t frames, int32_t rate, double peak) {
+    std::vector<float> samples(static_cast<std::size_t>(frames * kStereo));
+    uint32_t noise = kNoiseSeed;
+    double smooth[kStereo] = {0.0, 0.0};
+    for (int64_t frame = 0; frame < frames; ++frame) {
+        const double t = static_cast<double>(frame) / rate;
+        for (int32_t channel = 0; channel < kStereo; ++channel) {
+            double value = 0.0;
+            if (material == Material::QuarterRateSine) {
+                value = std::sin(kTwoPi * frame / 4.0 + kQuarterRatePhase);
+            } else if (material == Material::ClippedSquare) {
+                value = std::max(-1.0, std::min(1.0, kSquareDrive * std::sin(kTwoPi * kSquareHz * t)));
+            } else {
+                noise = noise * kLcgMultiplier + kLcgIncrement;
+                smooth[channel] += kNoiseSmoothing * (noise * kLcgScale - 1 - smooth[channel]);
+                const double beat = std::fmod(t * kBeatHz, 1.0);
+                const double kick = std::exp(-beat * kKickDecay) * std::sin(kTwoPi * kKickHz * t);
+                value = kNoiseShareDense * 2 * smooth[channel] + (1 - kNoiseShareDense) * kick;
+            }
+            samples[frame * kStereo + channel] = static_cast<float>(peak * value);
+        }
+    }
+    return samples;
+}
+
+std::string materialName(Material material) {
+    switch (material) {
+        case Material::QuarterRateSine: return "quarter-rate sine";
+        case Material::ClippedSquare: return "clipped square";
+        default: return "dense noise";
+    }
+}
+
+namespace {
+
+// libebur128's state after a whole file; null when the file cannot be read.
+ebur128_state* measuredState(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) {
+        ADD_FAILURE() << "cannot read " << path;
+        return nullptr;
+    }
+    ebur128_state* state = ebur128_init(static_cast<unsigned>(info.channels),
+                                        static_cast<unsigned long>(info.samplerate),
+                                        EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+    std::vector<float> chunk(static_cast<std::size_t>(kReadChunk * info.channels));
+    for (sf_count_t got; (got = sf_readf_float(file, chunk.data(), kReadChunk)) > 0;) {
+        ebur128_add_frames_float(state, chunk.data(), static_cast<std::size_t>(got));
+    }
+    sf_close(file);
+    return state;
+}
+
+}  // namespace
+
+LibraryFigures libraryFigures(const std::string& path) {
+    ebur128_state* state = measuredState(path);
+    LibraryFigures figures{-std::numeric_limits<double>::infinity(), 0.0};
+    if (state == nullptr) return figures;
+    for (unsigned channel = 0; channel < state->channels; ++channel) {
+        double value = 0.0;
+        ebur128_true_peak(state, channel, &value);
+        figures.truePeakDb = std::max(figures.truePeakDb, 20.0 * std::log10(value));
+    }
+    ebur128_loudness_global(state, &figures.loudness);
+    ebur128_destroy(&state);
+    return figures;
+}
+
+double libraryLoudness(const std::vector<std::string>& paths) {
+    std::vector<ebur128_state*> states;
+    for (const std::string& path : paths) states.push_back(measuredState(path));
+    double loudness = 0.0;
+    ebur128_loudness_global_multiple(states.data(), states.size(), &loudness);
+    for (ebur128_state*& state : states) ebur128_destroy(&state);
+    return loudness;
 }
 
 }  // namespace tool_test

@@ -60,4 +60,20 @@ std::string flacFile(int32_t channels, int32_t rate);
 // a little deterministic noise, peaking near `peak`.
 std::vector<float> testSignal(int32_t channels, int64_t frames, int32_t rate, double peak);
 
+// Material made to peak between its samples, stereo, peaking near `peak`: a
+// sine at a quarter of the rate at 45 degrees (samples 3 dB under its peak),
+// a sine clipped into a square, and dense noise with a beat, like loud music.
+enum class Material { QuarterRateSine, ClippedSquare, DenseNoise };
+std::vector<float> interSamplePeaks(Material material, int64_t frames, int32_t rate, double peak);
+std::string materialName(Material material);
+
+// A file's figures as libebur128 measures them (dBTP, LUFS).
+struct LibraryFigures {
+    double truePeakDb;
+    double loudness;
+};
+LibraryFigures libraryFigures(const std::string& path);
+// The integrated loudness of several files taken together (an album).
+double libraryLoudness(const std::vector<std::string>& paths);
+
 }  // namespace tool_test

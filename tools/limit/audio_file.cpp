@@ -22,18 +22,6 @@ constexpr int32_t kByteBits = 8;
 constexpr int32_t kPcm16Bits = 16;
 constexpr int32_t kPcm24Bits = 24;
 
-// Bits of an integer PCM sample type, 0 for every other type.
-int32_t pcmBitsOf(int32_t format) {
-    switch (format & SF_FORMAT_SUBMASK) {
-        case SF_FORMAT_PCM_S8:
-        case SF_FORMAT_PCM_U8: return kByteBits;
-        case SF_FORMAT_PCM_16: return kPcm16Bits;
-        case SF_FORMAT_PCM_24: return kPcm24Bits;
-        case SF_FORMAT_PCM_32: return kInt32Bits;
-        default: return 0;
-    }
-}
-
 // libsndfile hands integer samples left-justified in 32 bits. The scales are
 // powers of two, so multiplying by them is exact (as ldexp would be) and
 // costs no library call per sample.
@@ -51,11 +39,14 @@ struct PcmScale {
     double step;
 };
 
-int32_t toLeftJustified(float sample, const PcmScale& scale) {
+double onGrid(float sample, const PcmScale& scale) {
     double level = std::nearbyint(static_cast<double>(sample) * scale.fullScale);
     if (std::isnan(level)) level = 0.0;
-    level = std::min(std::max(level, -scale.fullScale), scale.fullScale - 1);
-    return static_cast<int32_t>(level * scale.step);
+    return std::min(std::max(level, -scale.fullScale), scale.fullScale - 1);
+}
+
+int32_t toLeftJustified(float sample, const PcmScale& scale) {
+    return static_cast<int32_t>(onGrid(sample, scale) * scale.step);
 }
 
 void checkReadable(const std::string& path) {
@@ -146,6 +137,31 @@ std::string formatName(int32_t format) {
 }
 
 }  // namespace
+
+int32_t pcmBitsOf(int32_t format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8: return kByteBits;
+        case SF_FORMAT_PCM_16: return kPcm16Bits;
+        case SF_FORMAT_PCM_24: return kPcm24Bits;
+        case SF_FORMAT_PCM_32: return kInt32Bits;
+        default: return 0;
+    }
+}
+
+bool keepsSamples(int32_t format) {
+    const int32_t subtype = format & SF_FORMAT_SUBMASK;
+    return pcmBitsOf(format) != 0 || subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE ||
+           subtype == SF_FORMAT_ALAC_16 || subtype == SF_FORMAT_ALAC_20 ||
+           subtype == SF_FORMAT_ALAC_24 || subtype == SF_FORMAT_ALAC_32;
+}
+
+void snapToPcmGrid(float* samples, int64_t count, int32_t bits) {
+    const PcmScale scale(bits);
+    for (int64_t i = 0; i < count; ++i) {
+        samples[i] = static_cast<float>(onGrid(samples[i], scale) / scale.fullScale);
+    }
+}
 
 AudioReader::AudioReader(const std::string& inputPath) : path(inputPath) {
     checkReadable(path);

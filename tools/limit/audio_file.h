@@ -79,5 +79,13 @@ int32_t chooseOutputFormat(const AudioFormat& input, const std::string& outputPa
                            bool floatSamples);
 // A short human description, such as "WAV, 24-bit PCM".
 std::string describeFormat(int32_t format);
+// Bits of an integer PCM sample type, 0 for every other type.
+int32_t pcmBitsOf(int32_t format);
+// True for sample types that hold exactly the samples written (integer PCM,
+// float, and the lossless codecs), false for lossy codecs.
+bool keepsSamples(int32_t format);
+// Rounds samples to the grid of `bits`-bit integers as AudioWriter writes
+// them (clipped at full scale), so that they are the file's own.
+void snapToPcmGrid(float* samples, int64_t count, int32_t bits);
 
 }  // namespace limit_tool

@@ -14,8 +14,8 @@ constexpr std::size_t kChunksInFlight = 4;
 
 }  // namespace
 
-BackgroundMeter::BackgroundMeter(int32_t channelCount, int32_t sampleRate)
-    : meter(channelCount, sampleRate), channels(channelCount), worker([this] { measure(); }) {
+BackgroundMeter::BackgroundMeter(int32_t channelCount, int32_t sampleRate, const Measures& measures)
+    : meter(channelCount, sampleRate, measures), channels(channelCount), worker([this] { measure(); }) {
     filling.reserve(static_cast<std::size_t>(kChunkFrames * channels));
 }
 
@@ -83,6 +83,10 @@ void BackgroundMeter::measure() {
 }
 
 const LevelMeter& BackgroundMeter::finish() {
+    if (!worker.joinable()) {
+        if (failure != nullptr) std::rethrow_exception(failure);
+        return meter;
+    }
     if (!filling.empty()) handOver();
     {
         const std::lock_guard<std::mutex> guard(lock);
@@ -91,6 +95,7 @@ const LevelMeter& BackgroundMeter::finish() {
     changed.notify_all();
     worker.join();
     if (failure != nullptr) std::rethrow_exception(failure);
+    meter.finish();
     return meter;
 }
 

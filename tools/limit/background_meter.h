@@ -18,7 +18,7 @@ namespace limit_tool {
 class BackgroundMeter {
 public:
     // Throws ToolError when the measurement cannot be set up.
-    BackgroundMeter(int32_t channels, int32_t sampleRate);
+    BackgroundMeter(int32_t channels, int32_t sampleRate, const Measures& measures = Measures{});
     // Stops the thread; frames not yet measured are dropped.
     ~BackgroundMeter();
     BackgroundMeter(const BackgroundMeter&) = delete;
@@ -26,7 +26,7 @@ public:
 
     void add(const float* interleaved, int64_t frames);
     // Measures what is left and waits for it; rethrows the thread's failure.
-    // The figures are there afterwards.
+    // The figures are there afterwards (and at every later call).
     const LevelMeter& finish();
 
 private:

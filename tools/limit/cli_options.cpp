@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <sstream>
 
 #include "tools/limit/tool_error.h"
 
@@ -32,17 +33,39 @@ double parseNumber(const std::string& option, const std::string& text) {
     return value;
 }
 
-int32_t parseBlockSize(const std::string& text) {
+// A whole number from `lowest` to `highest`, or the error `what` describes.
+int32_t parseWhole(const std::string& text, long lowest, long highest, const std::string& what) {
     errno = 0;
     char* end = nullptr;
     const long value = std::strtol(text.c_str(), &end, kDecimalBase);
-    if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE ||
-        value < kMinBlockSize || value > kMaxBlockSize) {
-        throw UsageError("--block must be a whole number of frames from " +
-                         std::to_string(kMinBlockSize) + " to " + std::to_string(kMaxBlockSize) +
-                         ", not " + quoted(text));
+    if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || value < lowest ||
+        value > highest) {
+        throw UsageError(what + " from " + std::to_string(lowest) + " to " +
+                         std::to_string(highest) + ", not " + quoted(text));
     }
     return static_cast<int32_t>(value);
+}
+
+int32_t parseBlockSize(const std::string& text) {
+    return parseWhole(text, kMinBlockSize, kMaxBlockSize, "--block must be a whole number of frames");
+}
+
+// A number within [lowest, highest], or the error naming the option and range.
+double parseRanged(const std::string& option, const std::string& text, double lowest,
+                   double highest, const std::string& unit) {
+    const double value = parseNumber(option, text);
+    if (value < lowest || value > highest) {
+        std::ostringstream message;
+        message << option << " must be from " << lowest << " to " << highest << " " << unit
+                << ", not " << quoted(text);
+        throw UsageError(message.str());
+    }
+    return value;
+}
+
+std::string nonEmpty(const std::string& option, const std::string& text) {
+    if (text.empty()) throw UsageError(option + " needs a name, not an empty one");
+    return text;
 }
 
 int32_t parseGain(const std::string& text) {
@@ -81,14 +104,29 @@ using FlagHandler = std::function<void(Options&)>;
 
 const std::map<std::string, ValueHandler>& valueOptions() {
     static const std::map<std::string, ValueHandler> handlers = {
-        {"gain", [](Options& o, const std::string& v) { o.limiter.gainStep = parseGain(v); }},
+        {"gain",
+         [](Options& o, const std::string& v) {
+             o.limiter.gainStep = parseGain(v);
+             o.gainGiven = true;
+         }},
         {"knee", [](Options& o, const std::string& v) { o.limiter.kneePercent = parseKnee(v); }},
         {"channels", [](Options& o, const std::string& v) { o.limiter.channels = parseChannels(v); }},
         {"block", [](Options& o, const std::string& v) { o.blockSize = parseBlockSize(v); }},
-        {"report",
+        {"report", [](Options& o, const std::string& v) { o.report = nonEmpty("--report", v); }},
+        {"output-dir",
+         [](Options& o, const std::string& v) { o.outputDir = nonEmpty("--output-dir", v); }},
+        {"ceiling",
          [](Options& o, const std::string& v) {
-             if (v.empty()) throw UsageError("--report needs a file name");
-             o.report = v;
+             o.ceilingDb = parseRanged("--ceiling", v, kLowestCeilingDb, kHighestCeilingDb, "dB");
+             o.ceilingGiven = true;
+         }},
+        {"target",
+         [](Options& o, const std::string& v) {
+             o.targetLufs = parseRanged("--target", v, kLowestTargetLufs, kHighestTargetLufs, "LUFS");
+         }},
+        {"jobs",
+         [](Options& o, const std::string& v) {
+             o.jobs = parseWhole(v, 1, kMaxJobs, "--jobs must be a whole number");
          }},
     };
     return handlers;
@@ -100,6 +138,8 @@ const std::map<std::string, FlagHandler>& flagOptions() {
         {"no-link", [](Options& o) { o.limiter.link = false; }},
         {"keep-latency", [](Options& o) { o.keepLatency = true; }},
         {"float", [](Options& o) { o.floatOutput = true; }},
+        {"true-peak", [](Options& o) { o.truePeak = true; }},
+        {"album", [](Options& o) { o.album = true; }},
         {"quiet", [](Options& o) { o.quiet = true; }},
         {"help", [](Options& o) { o.help = true; }},
         {"version", [](Options& o) { o.version = true; }},
@@ -136,6 +176,19 @@ std::size_t applyOption(Options& options, const std::vector<std::string>& argume
     return 1;
 }
 
+// Options that contradict each other, refused before any file is looked at.
+void checkCombination(const Options& options) {
+    if (options.targetLufs && options.gainGiven) {
+        throw UsageError("--gain and --target exclude each other: --target chooses the gain");
+    }
+    if (options.album && !options.targetLufs) {
+        throw UsageError("--album needs --target: it chooses one gain for the album's loudness");
+    }
+    if (options.batch() && !options.report.empty()) {
+        throw UsageError("--report draws one file; run files with a report one at a time");
+    }
+}
+
 }  // namespace
 
 Options parseOptions(const std::vector<std::string>& arguments) {
@@ -155,21 +208,31 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         }
     }
     if (options.help || options.version) return options;
+    checkCombination(options);
+    for (const std::string& file : files) {
+        if (file.empty()) throw UsageError("empty file name");
+    }
+    if (options.batch()) {
+        if (files.empty()) throw UsageError("--output-dir needs at least one INPUT file (see --help)");
+        options.inputs = files;
+        return options;
+    }
     if (files.size() != kFileArguments) {
         throw UsageError("expected an INPUT and an OUTPUT file, got " +
                          std::to_string(files.size()) + " file names (see --help)");
     }
-    if (files[0].empty() || files[1].empty()) throw UsageError("empty file name");
     options.input = files[0];
     options.output = files[1];
+    options.inputs = {options.input};
     return options;
 }
 
 const char* usageText() {
     return "usage: quillo-limit [options] INPUT OUTPUT\n"
+           "       quillo-limit [options] INPUT... --output-dir DIR\n"
            "\n"
-           "Limits an audio file with the Quillo brickwall limiter, exactly as the plug-in\n"
-           "does in a host: no output sample exceeds 0 dBFS.\n"
+           "Limits audio files with the Quillo brickwall limiter, exactly as the plug-in\n"
+           "does in a host: no output sample exceeds 0 dBFS (or the --ceiling).\n"
            "\n"
            "options:\n"
            "  --gain DB          input gain, -40 to +40.1 dB in 0.1 dB steps (default 0)\n"
@@ -184,6 +247,15 @@ const char* usageText() {
            "  --float            write 32-bit float samples\n"
            "  --report FILE.svg  draw peak envelopes and gain reduction over time\n"
            "  --quiet            print nothing but errors\n"
+           "\n"
+           "delivery (the result is measured, and written only when it keeps its terms):\n"
+           "  --ceiling DB       no output sample above this level, 0 to -20 dB (default 0)\n"
+           "  --true-peak        the ceiling holds for the true peak (dBTP) too\n"
+           "  --target LUFS      choose the gain that brings the integrated loudness to\n"
+           "                     this, -40 to 0 LUFS, within 0.1 LU; fails if out of reach\n"
+           "  --output-dir DIR   limit every INPUT into DIR under its own name\n"
+           "  --jobs N           files limited at once (default: one per core)\n"
+           "  --album            one gain for all INPUTs, from their combined loudness\n"
            "  --help             show this text\n"
            "  --version          show the version\n"
            "\n"

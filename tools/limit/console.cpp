@@ -75,7 +75,29 @@ std::string level(double decibels, const char* unit) {
     return text;
 }
 
+// The terms of a delivery next to what was measured: the target and the gain
+// chosen for it, the ceiling and the sample level the limiter held to keep it.
+std::string deliveryLine(const Options& options, const JobSummary& summary) {
+    std::string text;
+    if (options.targetLufs) {
+        text += line("  target         %-16s gain %+.1f dB chosen", level(*options.targetLufs, "LUFS").c_str(),
+                     gainStepDecibels(summary.gainStep));
+    }
+    text += line("  ceiling        %-16s samples held at %s, %d passes",
+                 level(options.ceilingDb, options.truePeak ? "dBTP" : "dBFS").c_str(),
+                 level(toDecibels(summary.sampleCeiling), "dBFS").c_str(), summary.passes);
+    return text;
+}
+
 }  // namespace
+
+std::string formatFileLine(const Options& options, const JobSummary& summary) {
+    return line("%s -> %s: gain %+.1f dB, %s, true peak %s, sample peak %s", options.input.c_str(),
+                options.output.c_str(), gainStepDecibels(summary.gainStep),
+                level(summary.outputLoudness, "LUFS").c_str(),
+                level(toDecibels(summary.outputTruePeak), "dBTP").c_str(),
+                level(toDecibels(summary.outputPeak), "dBFS").c_str());
+}
 
 std::string formatSummary(const Options& options, const JobSummary& summary) {
     const AudioFormat& input = summary.input;
@@ -84,7 +106,9 @@ std::string formatSummary(const Options& options, const JobSummary& summary) {
     text += line("%s -> %s", options.input.c_str(), options.output.c_str());
     text += line("  %s, %d Hz, %s, %.3f s", describeFormat(summary.outputFormat).c_str(),
                  input.sampleRate, input.channels == 1 ? "mono" : "stereo", seconds);
-    text += line("  %s", describeSettings(options).c_str());
+    Options used = options;
+    used.limiter.gainStep = summary.gainStep;
+    text += line("  %s", describeSettings(used).c_str());
     text += line("  look-ahead %d frames, %s; %lld frames written", summary.latency,
                  options.keepLatency ? "kept at the start" : "compensated",
                  static_cast<long long>(summary.framesWritten));
@@ -96,6 +120,7 @@ std::string formatSummary(const Options& options, const JobSummary& summary) {
                  level(toDecibels(summary.outputTruePeak), "dBTP").c_str());
     text += line("  loudness       %-16s %s", level(summary.inputLoudness, "LUFS").c_str(),
                  level(summary.outputLoudness, "LUFS").c_str());
+    if (options.delivery()) text += deliveryLine(options, summary);
     text += line("  gain reduction deepest %s, under reduction %.1f %% of the time",
                  level(summary.deepestReductionDb, "dB").c_str(), summary.shareReduced * kPercent);
     const double speed =

@@ -34,5 +34,7 @@ private:
 
 // The closing summary of a run, in the units a mastering engineer reads.
 std::string formatSummary(const Options& options, const JobSummary& summary);
+// One file of a batch in one line: where it went and what it measures.
+std::string formatFileLine(const Options& options, const JobSummary& summary);
 
 }  // namespace limit_tool

@@ -23,6 +23,8 @@ DecoderMessages::DecoderMessages() {
     // its number would have been handed out again.
     collected = fcntl(made, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     close(made);
+    // Not while another reader collects: the stream would be its collection.
+    const std::lock_guard<std::mutex> guard(streamLock());
     if (collected >= 0) terminal = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
 }
 
@@ -52,7 +54,13 @@ std::string DecoderMessages::first() const {
     return last == std::string::npos ? std::string() : line.substr(0, last + 1);
 }
 
-DecoderMessages::Collecting::Collecting(DecoderMessages& messages) : owner(messages) {
+std::mutex& DecoderMessages::streamLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+DecoderMessages::Collecting::Collecting(DecoderMessages& messages)
+    : owner(messages), exclusive(streamLock()) {
     if (owner.collected < 0) return;
     std::fflush(stderr);
     dup2(owner.collected, STDERR_FILENO);

@@ -6,6 +6,7 @@
 // cannot be decoded.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 namespace limit_tool {
@@ -22,6 +23,10 @@ public:
     // The first message, without the decoder's source location; empty when none.
     std::string first() const;
 
+    // The standard error stream is the process's: while one thread collects,
+    // every other thread that writes to it or collects waits on this lock.
+    static std::mutex& streamLock();
+
     // For the lifetime of a Collecting, whatever the process writes to the
     // standard error stream goes to the collection instead.
     class Collecting {
@@ -33,6 +38,7 @@ public:
 
     private:
         DecoderMessages& owner;
+        std::lock_guard<std::mutex> exclusive;
     };
 
 private:

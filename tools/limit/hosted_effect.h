@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "formats/shared/effect_host.h"
@@ -20,16 +21,21 @@ public:
     // on. Throws ToolError when the plug-in cannot be created or is not usable.
     HostedEffect(EffectEntry entry, float sampleRate, int32_t blockSize,
                  const std::array<float, kParamCount>& parameters);
+    ~HostedEffect();
+    HostedEffect(const HostedEffect&) = delete;
+    HostedEffect& operator=(const HostedEffect&) = delete;
 
     // The look-ahead delay the plug-in reports for the rate it runs at.
     int32_t latency() const { return latencyFrames; }
     int32_t blockSize() const { return maxFrames; }
     // One block of at most blockSize() frames; inputs and outputs hold two
     // buffer pointers each.
-    void process(float** inputs, float** outputs, int32_t frames) { host.process(inputs, outputs, frames); }
+    void process(float** inputs, float** outputs, int32_t frames) { host->process(inputs, outputs, frames); }
 
 private:
-    formats::EffectHost host;
+    void start(float sampleRate, int32_t blockSize, const std::array<float, kParamCount>& parameters);
+
+    std::unique_ptr<formats::EffectHost> host;
     int32_t maxFrames;
     int32_t latencyFrames = 0;
 };

@@ -8,6 +8,7 @@
 
 #include "tools/limit/background_meter.h"
 #include "tools/limit/console.h"
+#include "tools/limit/delivery.h"
 #include "tools/limit/hosted_effect.h"
 #include "tools/limit/measurements.h"
 #include "tools/limit/pending_file.h"
@@ -19,6 +20,8 @@ namespace limit_tool {
 namespace {
 
 constexpr int32_t kMaxFileChannels = 2;
+
+}  // namespace
 
 void checkPaths(const Options& options) {
     if (sameTarget(options.input, options.output)) {
@@ -36,8 +39,6 @@ void checkPaths(const Options& options) {
     }
     checkReplaceable(options.report, "report");
 }
-
-}  // namespace
 
 void checkInput(const std::string& path, const AudioFormat& format) {
     if (format.channels > kMaxFileChannels) {
@@ -66,38 +67,45 @@ std::vector<std::string> channelNames(int32_t channels) {
 
 // Everything measured on the way: both sides' levels, the gain reduction and,
 // when a report is wanted, the traces over time.
+// A search pass measures the output alone; the others everything.
 class Analysis {
 public:
-    Analysis(const AudioFormat& format, const Options& options, bool withReport)
-        : inputMeter(format.channels, format.sampleRate),
-          outputMeter(format.channels, format.sampleRate),
-          reduction(limitedChannels(format.channels, options.limiter.channels),
-                    tableGain(options.limiter.gainStep), format.sampleRate),
+    Analysis(const AudioFormat& format, const Options& options, const PassPlan& plan,
+             bool withReport)
+        : outputMeter(std::make_unique<BackgroundMeter>(
+              format.channels, format.sampleRate,
+              Measures{withReport, plan.measureTruePeak, plan.measureFineTruePeak})),
           channels(format.channels) {
+        if (!plan.write) return;
+        const float gain = tableGain(plan.gainStep);
+        const std::vector<bool> limited = limitedChannels(format.channels, options.limiter.channels);
+        inputMeter = std::make_unique<BackgroundMeter>(format.channels, format.sampleRate,
+                                                       Measures{withReport, true, false});
+        reduction = std::make_unique<GainReductionTracker>(limited, gain, format.sampleRate);
         if (withReport) {
             envelopes = std::make_unique<EnvelopeCollector>(
-                channelNames(format.channels),
-                limitedChannels(format.channels, options.limiter.channels),
-                format.lengthStated() ? format.frames : 0, tableGain(options.limiter.gainStep));
+                channelNames(format.channels), limited, format.lengthStated() ? format.frames : 0,
+                gain);
         }
     }
 
     void addInput(int64_t first, const float* input, int64_t frames) {
-        inputMeter.add(input, frames);
+        if (inputMeter) inputMeter->add(input, frames);
         if (envelopes) envelopes->addInput(first, input, frames);
     }
 
     // Input and output frames that line up in time.
     void addAligned(int64_t first, const float* input, const float* output, int64_t frames) {
+        outputMeter->add(output, frames);
+        if (!reduction) return;
         gains.resize(static_cast<std::size_t>(frames * channels));
-        reduction.add(input, output, frames, gains.data());
-        outputMeter.add(output, frames);
+        reduction->add(input, output, frames, gains.data());
         if (envelopes) envelopes->addOutput(first, output, gains.data(), frames);
     }
 
-    BackgroundMeter inputMeter;
-    BackgroundMeter outputMeter;
-    GainReductionTracker reduction;
+    std::unique_ptr<BackgroundMeter> inputMeter;
+    std::unique_ptr<BackgroundMeter> outputMeter;
+    std::unique_ptr<GainReductionTracker> reduction;
     std::unique_ptr<EnvelopeCollector> envelopes;
 
 private:
@@ -109,7 +117,7 @@ private:
 // look-ahead and are dropped unless the delay is to be kept.
 class OutputStage {
 public:
-    OutputStage(AudioWriter& writer, Analysis& analysis, FrameQueue& pending, int32_t latency,
+    OutputStage(AudioWriter* writer, Analysis& analysis, FrameQueue& pending, int32_t latency,
                 bool keepLatency, int32_t channels)
         : file(writer), measure(analysis), queue(pending), delay(latency), keep(keepLatency),
           width(channels) {}
@@ -118,7 +126,7 @@ public:
         const int64_t lookAhead = std::max<int64_t>(0, std::min<int64_t>(frames, delay - produced));
         const float* aligned = output + lookAhead * width;
         const int64_t alignedFrames = frames - lookAhead;
-        file.write(keep ? output : aligned, keep ? frames : alignedFrames);
+        if (file != nullptr) file->write(keep ? output : aligned, keep ? frames : alignedFrames);
         written += keep ? frames : alignedFrames;
         measure.addAligned(alignedSoFar, queue.front(), aligned, alignedFrames);
         queue.pop(alignedFrames);
@@ -128,7 +136,7 @@ public:
     int64_t framesWritten() const { return written; }
 
 private:
-    AudioWriter& file;
+    AudioWriter* file;
     Analysis& measure;
     FrameQueue& queue;
     int64_t delay;
@@ -139,21 +147,51 @@ private:
     int64_t written = 0;
 };
 
+}  // namespace
+
 void checkInterrupted(const JobContext& context) {
-    if (context.interrupted != nullptr && *context.interrupted != 0) {
+    if (context.interrupted != nullptr && context.interrupted->load(std::memory_order_relaxed)) {
         throw ToolError("interrupted; no output written", kExitInterrupted);
     }
 }
 
-}  // namespace
-
 namespace {
+
+// The scaling around the effect that puts its ceiling at the plan's level,
+// and the output's sample grid.
+class Shaping {
+public:
+    Shaping(const PassPlan& plan, int32_t outputFormat, int32_t channels)
+        : post(plan.ceiling), pre(1.0f / plan.ceiling), width(channels),
+          gridBits(plan.onFileGrid ? pcmBitsOf(outputFormat) : 0) {}
+
+    const float* before(const float* input, int64_t frames) {
+        if (post == 1.0f) return input;
+        scaled.resize(static_cast<std::size_t>(frames * width));
+        for (std::size_t i = 0; i < scaled.size(); ++i) scaled[i] = input[i] * pre;
+        return scaled.data();
+    }
+    void after(float* output, int64_t frames) {
+        const int64_t count = frames * width;
+        if (post != 1.0f) {
+            for (int64_t i = 0; i < count; ++i) output[i] *= post;
+        }
+        if (gridBits != 0) snapToPcmGrid(output, count, gridBits);
+    }
+
+private:
+    float post;
+    float pre;
+    int32_t width;
+    int32_t gridBits;
+    std::vector<float> scaled;
+};
 
 // Feeds the whole input through the plug-in and then the look-ahead's worth of
 // silence, so that the last input frame comes out too.
-void streamAudio(AudioReader& reader, BlockRunner& runner, OutputStage& stage, Analysis& analysis,
-                 FrameQueue& queue, int32_t block, int32_t latency, const JobContext& context,
-                 ProgressBar& progress) {
+void streamAudio(AudioReader& reader, BlockRunner& runner, Shaping& shaping, OutputStage& stage,
+                 Analysis& analysis, FrameQueue& queue, int32_t block, int32_t latency,
+                 const JobContext& context, ProgressBar& progress) {
     const int32_t channels = reader.format().channels;
     std::vector<float> input(static_cast<std::size_t>(block) * channels);
     std::vector<float> output(input.size());
@@ -164,7 +202,8 @@ void streamAudio(AudioReader& reader, BlockRunner& runner, OutputStage& stage, A
         if (got <= 0) break;
         analysis.addInput(framesRead, input.data(), got);
         queue.push(input.data(), got);
-        runner.run(input.data(), static_cast<int32_t>(got), output.data());
+        runner.run(shaping.before(input.data(), got), static_cast<int32_t>(got), output.data());
+        shaping.after(output.data(), got);
         stage.take(output.data(), got);
         framesRead += got;
         progress.update(framesRead);
@@ -172,6 +211,7 @@ void streamAudio(AudioReader& reader, BlockRunner& runner, OutputStage& stage, A
     for (int32_t left = latency; left > 0;) {
         const int32_t frames = std::min(left, block);
         runner.run(nullptr, frames, output.data());
+        shaping.after(output.data(), frames);
         stage.take(output.data(), frames);
         left -= frames;
     }
@@ -197,68 +237,120 @@ std::string describeSettings(const Options& options) {
     return text.str();
 }
 
-JobSummary runLimitJob(const Options& options, const JobContext& context) {
-    checkPaths(options);
+namespace {
+
+ReportData reportOf(const Options& options, const JobSummary& summary, const Analysis& analysis,
+                    const LevelMeter& inputMeter, const LevelMeter& outputMeter) {
+    const AudioFormat& input = summary.input;
+    ReportData report;
+    report.title = options.input + "  \u2192  " + options.output;
+    report.settings = reportSettings(options, input, summary.latency);
+    report.seconds = static_cast<double>(summary.framesRead) / input.sampleRate;
+    report.channels = analysis.envelopes->traces(summary.framesRead);
+    report.ceilingDb = options.ceilingDb;
+    report.truePeakCeiling = options.truePeak;
+    report.targetLufs = options.targetLufs;
+    report.inputCourse = inputMeter.shortTermCourse();
+    report.outputCourse = outputMeter.shortTermCourse();
+    report.truePeakChannel = static_cast<std::size_t>(summary.truePeakChannel);
+    report.truePeakSeconds = static_cast<double>(summary.truePeakFrame) / input.sampleRate;
+    report.truePeakDb = toDecibels(summary.outputTruePeak);
+    return report;
+}
+
+void takeFigures(JobSummary& summary, const LevelMeter* input, const LevelMeter& output) {
+    if (input != nullptr) {
+        summary.inputPeak = input->samplePeak();
+        summary.inputTruePeak = input->truePeak();
+        summary.inputLoudness = input->loudness();
+    }
+    summary.outputPeak = output.samplePeak();
+    summary.outputTruePeak = output.truePeak();
+    summary.outputLoudness = output.loudness();
+    summary.outputFineTruePeak = output.fineTruePeak();
+    summary.truePeakFrame = output.truePeakFrame();
+    summary.truePeakChannel = output.truePeakChannel();
+}
+
+}  // namespace
+
+PassResult runPass(const Options& options, const PassPlan& plan, const JobContext& context) {
+    if (plan.write) checkPaths(options);
     AudioReader reader(options.input);
     const AudioFormat& input = reader.format();
     checkInput(options.input, input);
-    JobSummary summary;
+    PassResult result;
+    JobSummary& summary = result.summary;
     summary.input = input;
     summary.outputFormat = chooseOutputFormat(input, options.output, options.floatOutput);
+    summary.gainStep = plan.gainStep;
+    summary.sampleCeiling = plan.ceiling;
 
-    PendingFile outputFile(options.output);
-    AudioFormat outputFormat = input;
-    outputFormat.format = summary.outputFormat;
-    AudioWriter writer(outputFile.takeDescriptor(), outputFormat, options.output);
+    std::unique_ptr<PendingFile> outputFile;
+    std::unique_ptr<AudioWriter> writer;
     std::unique_ptr<PendingFile> reportFile;
-    if (!options.report.empty()) reportFile = std::make_unique<PendingFile>(options.report);
+    if (plan.write) {
+        outputFile = std::make_unique<PendingFile>(options.output);
+        AudioFormat outputFormat = input;
+        outputFormat.format = summary.outputFormat;
+        writer = std::make_unique<AudioWriter>(outputFile->takeDescriptor(), outputFormat,
+                                               options.output);
+        if (!options.report.empty()) reportFile = std::make_unique<PendingFile>(options.report);
+    }
 
+    LimiterSettings limiter = options.limiter;
+    limiter.gainStep = plan.gainStep;
     HostedEffect effect(context.entry, static_cast<float>(input.sampleRate), options.blockSize,
-                        parameterValues(options.limiter));
+                        parameterValues(limiter));
     summary.latency = effect.latency();
     BlockRunner runner(effect, input.channels, options.limiter.channels);
-    Analysis analysis(input, options, reportFile != nullptr);
+    Shaping shaping(plan, summary.outputFormat, input.channels);
+    Analysis analysis(input, options, plan, reportFile != nullptr);
     FrameQueue queue(input.channels);
-    OutputStage stage(writer, analysis, queue, summary.latency, options.keepLatency,
+    OutputStage stage(writer.get(), analysis, queue, summary.latency, options.keepLatency,
                       input.channels);
     // The bar needs the length in advance; without one stated it stays away.
     const bool longEnough =
         input.lengthStated() && input.frames >= kProgressMinSeconds * input.sampleRate;
-    ProgressBar progress(context.progressWanted && longEnough, input.frames, input.sampleRate,
-                         stderr);
+    ProgressBar progress(context.progressWanted && longEnough && plan.write, input.frames,
+                         input.sampleRate, stderr);
 
     const auto started = std::chrono::steady_clock::now();
-    streamAudio(reader, runner, stage, analysis, queue, options.blockSize, summary.latency,
-                context, progress);
+    streamAudio(reader, runner, shaping, stage, analysis, queue, options.blockSize,
+                summary.latency, context, progress);
     progress.finish();
-    writer.close();
+    if (writer) writer->close();
     // The measurements catch up before the time is taken.
-    const LevelMeter& inputMeter = analysis.inputMeter.finish();
-    const LevelMeter& outputMeter = analysis.outputMeter.finish();
+    const LevelMeter* inputMeter = analysis.inputMeter ? &analysis.inputMeter->finish() : nullptr;
+    const LevelMeter& outputMeter = analysis.outputMeter->finish();
     summary.processingSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     summary.framesRead = reader.framesRead();
     summary.framesWritten = stage.framesWritten();
+    takeFigures(summary, inputMeter, outputMeter);
+    if (analysis.reduction) {
+        summary.deepestReductionDb = analysis.reduction->deepestDb();
+        summary.shareReduced = analysis.reduction->shareUnderReduction();
+    }
+    result.outputMeter = std::move(analysis.outputMeter);
+    if (!plan.write) return result;
 
+    if (plan.accept) plan.accept(summary);
     if (reportFile) {
-        ReportData report{options.input + "  \u2192  " + options.output, reportSettings(options, input, summary.latency),
-                          static_cast<double>(summary.framesRead) / input.sampleRate,
-                          analysis.envelopes->traces(summary.framesRead)};
-        writeText(*reportFile, renderSvgReport(report));
+        writeText(*reportFile, renderSvgReport(reportOf(options, summary, analysis, *inputMeter,
+                                                        outputMeter)));
     }
     checkInterrupted(context);
-    outputFile.commit();
+    outputFile->commit();
     if (reportFile) reportFile->commit();
+    return result;
+}
 
-    summary.inputPeak = inputMeter.samplePeak();
-    summary.outputPeak = outputMeter.samplePeak();
-    summary.inputTruePeak = inputMeter.truePeak();
-    summary.outputTruePeak = outputMeter.truePeak();
-    summary.inputLoudness = inputMeter.loudness();
-    summary.outputLoudness = outputMeter.loudness();
-    summary.deepestReductionDb = analysis.reduction.deepestDb();
-    summary.shareReduced = analysis.reduction.shareUnderReduction();
-    return summary;
+JobSummary runLimitJob(const Options& options, const JobContext& context) {
+    if (options.delivery()) return runDelivery(options, context);
+    PassPlan plain;
+    plain.gainStep = options.limiter.gainStep;
+    return runPass(options, plain, context).summary;
 }
 
 }  // namespace limit_tool

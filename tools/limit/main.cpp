@@ -1,6 +1,7 @@
 // quillo-limit: the limiter plug-in, run offline on audio files.
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "host/vst_abi.h"
+#include "tools/limit/batch.h"
 #include "tools/limit/cli_options.h"
 #include "tools/limit/console.h"
 #include "tools/limit/limit_job.h"
@@ -18,9 +20,10 @@ extern "C" AEffect* VSTPluginMain(audioMasterCallback callback);
 
 namespace {
 
-volatile std::sig_atomic_t interruptRequested = 0;
+std::atomic<bool> interruptRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
-void requestInterrupt(int) { interruptRequested = 1; }
+void requestInterrupt(int) { interruptRequested.store(true, std::memory_order_relaxed); }
 
 // The first interrupt only raises a flag: the run stops at the next block and
 // removes its unfinished files instead of leaving them behind. A second one
@@ -52,6 +55,7 @@ int main(int argc, char** argv) {
         catchInterrupts();
         const JobContext context{VSTPluginMain, !options.quiet && isatty(STDERR_FILENO) != 0,
                                  &interruptRequested};
+        if (options.batch()) return runBatch(options, context);
         const JobSummary summary = runLimitJob(options, context);
         if (!options.quiet) std::fputs(formatSummary(options, summary).c_str(), stdout);
         return kExitOk;

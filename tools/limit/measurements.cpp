@@ -24,40 +24,79 @@ double toDecibels(double linear) {
 
 double fromDecibels(double decibels) { return std::pow(kDecade, decibels / kDecibelsPerDecade); }
 
-LevelMeter::LevelMeter(int32_t channels, int32_t sampleRate) : channelCount(channels) {
-    state = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
-                         EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+LevelMeter::LevelMeter(int32_t channels, int32_t sampleRate, const Measures& measures)
+    : truePeaks(channels, sampleRate),
+      fineTruePeaks(channels, sampleRate, TruePeakFilter::Fine),
+      channelCount(channels),
+      measured(measures) {
+    // True peak is measured here, not by the library: see TruePeakMeter.
+    const bool shortTermCourse = measures.shortTermCourse;
+    const int mode = shortTermCourse ? EBUR128_MODE_I | EBUR128_MODE_S : EBUR128_MODE_I;
+    state = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate), mode);
     if (state == nullptr) throw ToolError("cannot set up the loudness measurement");
+    if (shortTermCourse) {
+        courseStep = std::max<int64_t>(1, std::llround(kShortTermEverySeconds * sampleRate));
+        untilReading = courseStep;
+    }
 }
 
 LevelMeter::~LevelMeter() { ebur128_destroy(&state); }
 
 void LevelMeter::add(const float* interleaved, int64_t frames) {
-    const int64_t samples = frames * channelCount;
-    for (int64_t i = 0; i < samples; ++i) {
-        peak = std::max(peak, static_cast<double>(std::fabs(interleaved[i])));
+    if (courseStep == 0) {
+        addMeasured(interleaved, frames);
+        return;
     }
-    if (frames > 0 &&
-        ebur128_add_frames_float(state, interleaved, static_cast<std::size_t>(frames)) !=
-            EBUR128_SUCCESS) {
+    // Split at every reading so that each one covers the 3 s up to its time.
+    while (frames > 0) {
+        const int64_t taken = std::min(frames, untilReading);
+        addMeasured(interleaved, taken);
+        interleaved += taken * channelCount;
+        frames -= taken;
+        untilReading -= taken;
+        if (untilReading == 0) {
+            double value = -std::numeric_limits<double>::infinity();
+            if (ebur128_loudness_shortterm(state, &value) != EBUR128_SUCCESS) {
+                value = -std::numeric_limits<double>::infinity();
+            }
+            course.push_back(value);
+            untilReading = courseStep;
+        }
+    }
+}
+
+void LevelMeter::addMeasured(const float* interleaved, int64_t frames) {
+    if (frames <= 0) return;
+    const int64_t samples = frames * channelCount;
+    float highest = 0.0f;
+    for (int64_t i = 0; i < samples; ++i) highest = std::max(highest, std::fabs(interleaved[i]));
+    peak = std::max(peak, static_cast<double>(highest));
+    if (measured.truePeak) truePeaks.add(interleaved, frames);
+    if (measured.fineTruePeak) fineTruePeaks.add(interleaved, frames);
+    if (ebur128_add_frames_float(state, interleaved, static_cast<std::size_t>(frames)) !=
+        EBUR128_SUCCESS) {
         throw ToolError("the loudness measurement failed");
     }
 }
 
-double LevelMeter::truePeak() const {
-    double highest = 0.0;
-    for (int32_t channel = 0; channel < channelCount; ++channel) {
-        double value = 0.0;
-        if (ebur128_true_peak(state, static_cast<unsigned>(channel), &value) == EBUR128_SUCCESS) {
-            highest = std::max(highest, value);
-        }
-    }
-    return highest;
+void LevelMeter::finish() {
+    if (measured.fineTruePeak) fineTruePeaks.finish();
 }
 
 double LevelMeter::loudness() const {
     double value = -std::numeric_limits<double>::infinity();
     if (ebur128_loudness_global(state, &value) != EBUR128_SUCCESS) {
+        return -std::numeric_limits<double>::infinity();
+    }
+    return value;
+}
+
+double combinedLoudness(const std::vector<const LevelMeter*>& meters) {
+    std::vector<ebur128_state*> states;
+    for (const LevelMeter* meter : meters) states.push_back(meter->loudnessState());
+    double value = -std::numeric_limits<double>::infinity();
+    if (states.empty() ||
+        ebur128_loudness_global_multiple(states.data(), states.size(), &value) != EBUR128_SUCCESS) {
         return -std::numeric_limits<double>::infinity();
     }
     return value;

@@ -9,27 +9,64 @@
 #include <string>
 #include <vector>
 
+#include "tools/limit/true_peak.h"
+
 namespace limit_tool {
+
+// Short-term loudness is read this often when its course is recorded.
+constexpr double kShortTermEverySeconds = 0.1;
+
+// What a LevelMeter measures beside loudness and sample peak.
+struct Measures {
+    // The short-term loudness (3 s windows) every kShortTermEverySeconds.
+    bool shortTermCourse = false;
+    // The true peak as libebur128 reads it (else it reads 0).
+    bool truePeak = true;
+    // The fine true peak (TruePeakFilter::Fine; else it reads 0).
+    bool fineTruePeak = false;
+};
 
 class LevelMeter {
 public:
-    LevelMeter(int32_t channels, int32_t sampleRate);
+    LevelMeter(int32_t channels, int32_t sampleRate, const Measures& measures = Measures{});
     ~LevelMeter();
     LevelMeter(const LevelMeter&) = delete;
     LevelMeter& operator=(const LevelMeter&) = delete;
 
     void add(const float* interleaved, int64_t frames);
+    // After the last add(): completes what needs the end (the fine true peak).
+    void finish();
     // Linear magnitudes over all channels; 0 for silence.
     double samplePeak() const { return peak; }
-    double truePeak() const;
+    double truePeak() const { return truePeaks.peak(); }
+    // The frame nearest to the highest true peak.
+    int64_t truePeakFrame() const { return truePeaks.peakFrame(); }
+    int32_t truePeakChannel() const { return truePeaks.peakChannel(); }
+    double fineTruePeak() const { return fineTruePeaks.peak(); }
     // LUFS; minus infinity when the stream is silent or too short to gate.
     double loudness() const;
+    // Short-term loudness in LUFS at every kShortTermEverySeconds (minus
+    // infinity for silence), when recorded.
+    const std::vector<double>& shortTermCourse() const { return course; }
+    // The library's state, for loudness over several streams (an album).
+    ebur128_state* loudnessState() const { return state; }
 
 private:
+    void addMeasured(const float* interleaved, int64_t frames);
+
     ebur128_state* state = nullptr;
+    TruePeakMeter truePeaks;
+    TruePeakMeter fineTruePeaks;
     int32_t channelCount;
     double peak = 0.0;
+    Measures measured;
+    int64_t courseStep = 0;  // frames between short-term readings, 0: none
+    int64_t untilReading = 0;
+    std::vector<double> course;
 };
+
+// Integrated loudness of several streams taken together (LUFS).
+double combinedLoudness(const std::vector<const LevelMeter*>& meters);
 
 // Decibels of a linear magnitude; minus infinity for 0.
 double toDecibels(double linear);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iomanip>
+#include <limits>
 #include <sstream>
 
 #include "tools/limit/measurements.h"
@@ -61,6 +62,13 @@ constexpr char kOutputColour[] = "#2f6fb0";
 constexpr char kGainColour[] = "#c0392b";
 constexpr char kCeilingColour[] = "#d00000";
 constexpr char kGridColour[] = "#e4e4e4";
+constexpr char kTargetColour[] = "#1e8449";
+constexpr char kMarkColour[] = "#000000";
+constexpr double kMarkRadius = 4.0;
+constexpr double kLoudnessHeight = 200.0;
+// The loudness panel spans this much below the louder of course and target.
+constexpr double kLoudnessSpanDb = 42.0;
+constexpr double kLoudnessHeadroomDb = 3.0;
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";
 constexpr unsigned char kContinuationMask = 0xC0;
@@ -144,7 +152,11 @@ private:
     double timeX(double seconds) const {
         return data.seconds > 0.0 ? kLeft + seconds / data.seconds * plotWidth() : kLeft;
     }
-    void levelPanel(const ChannelTrace& trace, double top, double highDb);
+    void levelPanel(const ChannelTrace& trace, double top, double highDb, bool marked);
+    void loudnessPanel(double top);
+    void course(const std::string& id, const std::vector<double>& values, const Scale& scale,
+                const char* colour);
+    void horizontal(const std::string& id, double y, const char* colour, const std::string& text);
     void gainPanel(const ChannelTrace& trace, double top, double lowDb);
     void frame(const Scale& scale, const std::string& caption, const std::string& axisTitle);
     void grid(const Scale& scale, double step);
@@ -156,6 +168,10 @@ private:
     void envelope(const std::string& id, const std::vector<float>& peaks, const Scale& scale,
                   const char* colour, const char* opacity);
     void legend(double y, const std::vector<std::pair<std::string, const char*>>& entries);
+
+    std::string ceilingText() const {
+        return label(data.ceilingDb) + (data.truePeakCeiling ? " dBTP" : " dBFS") + " ceiling";
+    }
 
     const ReportData& data;
     std::ostringstream out;
@@ -182,7 +198,9 @@ double roundedAway(double db, double step) { return std::ceil(std::fabs(db) / st
 
 std::string SvgWriter::render() {
     const double channelBlock = kLevelHeight + kPanelGap + kGainHeight + kChannelGap;
-    const double height = kHeader + channelBlock * data.channels.size() + kFooter;
+    const bool loudness = !data.outputCourse.empty();
+    const double height = kHeader + channelBlock * data.channels.size() +
+                          (loudness ? kLoudnessHeight + kChannelGap : 0.0) + kFooter;
     const double highDb = std::min(kHighestLevelTopDb,
                                    std::max(kLowestLevelTopDb, roundedAway(highestInputDb(data),
                                                                            kGainRounding)));
@@ -205,34 +223,81 @@ std::string SvgWriter::render() {
     legend(kSettingsBaseline + kLegendDrop, {{"input after gain", kInputColour},
                                              {"output", kOutputColour},
                                              {"gain reduction", kGainColour},
-                                             {"0 dBFS ceiling", kCeilingColour}});
+                                             {ceilingText(), kCeilingColour}});
     for (std::size_t channel = 0; channel < data.channels.size(); ++channel) {
         const ChannelTrace& trace = data.channels[channel];
         const double top = kHeader + channelBlock * channel;
         out << "<g id=\"channel-" << escapeXml(trace.name) << "\">\n";
-        levelPanel(trace, top, highDb);
+        levelPanel(trace, top, highDb, loudness && channel == data.truePeakChannel);
         gainPanel(trace, top + kLevelHeight + kPanelGap, lowDb);
         out << "</g>\n";
     }
+    if (loudness) loudnessPanel(kHeader + channelBlock * data.channels.size());
     out << "</svg>\n";
     return out.str();
 }
 
-void SvgWriter::levelPanel(const ChannelTrace& trace, double top, double highDb) {
+void SvgWriter::levelPanel(const ChannelTrace& trace, double top, double highDb, bool marked) {
     const Scale scale{top, kLevelHeight, highDb, kLevelFloorDb};
     frame(scale, escapeXml(trace.name) + ": peak level", "level (dBFS)");
     grid(scale, niceStep(kDecibelSteps, std::size(kDecibelSteps), highDb - kLevelFloorDb, kMaxTicks));
     timeGrid(scale);
     envelope("input-peak-" + trace.name, trace.inputPeak, scale, kInputColour, kInputOpacity);
     envelope("output-peak-" + trace.name, trace.outputPeak, scale, kOutputColour, kOutputOpacity);
-    const double ceiling = scale.y(0.0);
-    out << "<line id=\"ceiling-" << escapeXml(trace.name) << "\" x1=\"" << number(kLeft)
-        << "\" y1=\"" << number(ceiling) << "\" x2=\"" << number(kWidth - kRight) << "\" y2=\""
-        << number(ceiling) << "\" stroke=\"" << kCeilingColour << "\" stroke-dasharray=\""
-        << kDash << "\"/>\n"
+    horizontal("ceiling-" + trace.name, scale.y(data.ceilingDb), kCeilingColour, ceilingText());
+    if (!marked) return;
+    // The highest true peak of the output, where it lies.
+    const double x = timeX(data.truePeakSeconds);
+    const double y = scale.y(data.truePeakDb);
+    out << "<circle id=\"true-peak\" cx=\"" << number(x) << "\" cy=\"" << number(y) << "\" r=\""
+        << number(kMarkRadius) << "\" fill=\"none\" stroke=\"" << kMarkColour << "\"/>\n"
+        << "<text x=\"" << number(x + kLabelOffset) << "\" y=\"" << number(y + kTickLabelDrop)
+        << "\">true peak " << number(data.truePeakDb, kMaxLabelDecimals) << " dBTP at "
+        << number(data.truePeakSeconds, kMaxLabelDecimals) << " s</text>\n";
+}
+
+// Short-term loudness of input and output over time, with the target.
+void SvgWriter::loudnessPanel(double top) {
+    double loudest = data.targetLufs.value_or(-std::numeric_limits<double>::infinity());
+    for (const auto* values : {&data.inputCourse, &data.outputCourse}) {
+        for (const double value : *values) {
+            if (std::isfinite(value)) loudest = std::max(loudest, value);
+        }
+    }
+    if (!std::isfinite(loudest)) loudest = 0.0;
+    const double highDb = std::ceil((loudest + kLoudnessHeadroomDb) / kGainRounding) * kGainRounding;
+    const Scale scale{top, kLoudnessHeight, highDb, highDb - kLoudnessSpanDb};
+    frame(scale, "short-term loudness (3 s)", "loudness (LUFS)");
+    grid(scale, niceStep(kDecibelSteps, std::size(kDecibelSteps), kLoudnessSpanDb, kMaxTicks));
+    timeGrid(scale);
+    course("short-term-input", data.inputCourse, scale, kInputColour);
+    course("short-term-output", data.outputCourse, scale, kOutputColour);
+    if (data.targetLufs) {
+        horizontal("target", scale.y(*data.targetLufs), kTargetColour,
+                   "target " + label(*data.targetLufs) + " LUFS");
+    }
+    timeAxis(scale);
+}
+
+void SvgWriter::course(const std::string& id, const std::vector<double>& values,
+                       const Scale& scale, const char* colour) {
+    out << "<polyline id=\"" << id << "\" fill=\"none\" stroke=\"" << colour << "\" points=\"";
+    for (std::size_t at = 0; at < values.size(); ++at) {
+        const double seconds = std::min(data.seconds, (at + 1) * kShortTermEverySeconds);
+        const double value = std::isfinite(values[at]) ? values[at] : scale.lowDb;
+        out << number(timeX(seconds)) << ',' << number(scale.y(value)) << ' ';
+    }
+    out << "\"/>\n";
+}
+
+void SvgWriter::horizontal(const std::string& id, double y, const char* colour,
+                           const std::string& text) {
+    out << "<line id=\"" << escapeXml(id) << "\" x1=\"" << number(kLeft) << "\" y1=\"" << number(y)
+        << "\" x2=\"" << number(kWidth - kRight) << "\" y2=\"" << number(y) << "\" stroke=\""
+        << colour << "\" stroke-dasharray=\"" << kDash << "\"/>\n"
         << "<text x=\"" << number(kWidth - kRight - kLabelOffset) << "\" y=\""
-        << number(ceiling - kLabelOffset) << "\" text-anchor=\"end\" fill=\"" << kCeilingColour
-        << "\">0 dBFS ceiling</text>\n";
+        << number(y - kLabelOffset) << "\" text-anchor=\"end\" fill=\"" << colour << "\">"
+        << escapeXml(text) << "</text>\n";
 }
 
 void SvgWriter::gainPanel(const ChannelTrace& trace, double top, double lowDb) {

@@ -3,6 +3,8 @@
 // them, over time in seconds.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,16 @@ struct ReportData {
     std::string settings;
     double seconds = 0.0;
     std::vector<ChannelTrace> channels;
+    double ceilingDb = 0.0;
+    bool truePeakCeiling = false;
+    std::optional<double> targetLufs;
+    // Short-term loudness (LUFS) every kShortTermEverySeconds; empty: no panel.
+    std::vector<double> inputCourse;
+    std::vector<double> outputCourse;
+    // Where the output's true peak was highest.
+    std::size_t truePeakChannel = 0;
+    double truePeakSeconds = 0.0;
+    double truePeakDb = 0.0;
 };
 
 std::string renderSvgReport(const ReportData& data);

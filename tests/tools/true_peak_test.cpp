@@ -1,0 +1,91 @@
+// The tool's own true-peak measurement gives libebur128's figures: on material
+// made to peak between samples, at every oversampling the library uses, however
+// the frames arrive.
+#include <gtest/gtest.h>
+#include <ebur128.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "tool_fixture.h"
+#include "tools/limit/measurements.h"
+#include "tools/limit/true_peak.h"
+
+namespace tool_test {
+namespace {
+
+constexpr int64_t kFrames = 30000;
+constexpr double kPeak = 0.9;
+constexpr double kAgreementDb = 0.01;
+constexpr double kQuarterRateGainDb = 3.0103;  // samples at 45 degrees lie 3 dB under the peak
+// The library's filter passes a quarter of the rate some 0.1 dB high.
+constexpr double kSineAccuracyDb = 0.15;
+constexpr int64_t kPieces[] = {1, 255, 256, 1000, 7};
+constexpr int32_t kRates[] = {kRate44k, kRate48k, 96000, 192000};
+
+double libraryTruePeak(const std::vector<float>& audio, int32_t rate) {
+    ebur128_state* state = ebur128_init(kStereo, static_cast<unsigned long>(rate), EBUR128_MODE_TRUE_PEAK);
+    ebur128_add_frames_float(state, audio.data(), audio.size() / kStereo);
+    double highest = 0.0;
+    for (unsigned channel = 0; channel < kStereo; ++channel) {
+        double value = 0.0;
+        ebur128_true_peak(state, channel, &value);
+        highest = std::max(highest, value);
+    }
+    ebur128_destroy(&state);
+    return highest;
+}
+
+TEST(TruePeakMeter, AgreesWithLibebur128OnInterSamplePeaks) {
+    for (const Material material : {Material::QuarterRateSine, Material::ClippedSquare, Material::DenseNoise}) {
+        for (const int32_t rate : kRates) {
+            SCOPED_TRACE(materialName(material) + " at " + std::to_string(rate));
+            const std::vector<float> audio = interSamplePeaks(material, kFrames, rate, kPeak);
+            limit_tool::TruePeakMeter meter(kStereo, rate);
+            int64_t done = 0;
+            for (std::size_t i = 0; done < kFrames; ++i) {
+                const int64_t piece = std::min(kPieces[i % std::size(kPieces)], kFrames - done);
+                meter.add(audio.data() + done * kStereo, piece);
+                done += piece;
+            }
+            const double ours = limit_tool::toDecibels(meter.peak());
+            EXPECT_NEAR(ours, limit_tool::toDecibels(libraryTruePeak(audio, rate)), kAgreementDb);
+            if (material == Material::QuarterRateSine && rate < 96000) {
+                const double samplePeak = *std::max_element(audio.begin(), audio.end());
+                EXPECT_NEAR(ours - limit_tool::toDecibels(samplePeak), kQuarterRateGainDb, kSineAccuracyDb);
+            }
+        }
+    }
+}
+
+// The fine design reads the waveform's own peak near the top of the band, and
+// the ringing at ends where the waveform starts or stops at full level.
+TEST(TruePeakMeter, FineFilterReadsTheWaveformsPeak) {
+    constexpr double kHighHz = 19000.0;
+    constexpr double kAmplitude = 0.5;
+    constexpr double kFadeSeconds = 0.05;
+    constexpr double kFineAccuracyDb = 0.05;
+    std::vector<float> audio(static_cast<std::size_t>(kFrames * kStereo));
+    for (int64_t n = 0; n < kFrames; ++n) {
+        const double t = static_cast<double>(n) / kRate44k;
+        const double fade = std::min({1.0, t / kFadeSeconds, (kFrames - n) / (kFadeSeconds * kRate44k)});
+        for (int32_t channel = 0; channel < kStereo; ++channel) {
+            audio[n * kStereo + channel] = static_cast<float>(kAmplitude * fade * std::sin(6.283185307179586 * kHighHz * t + channel));
+        }
+    }
+    limit_tool::TruePeakMeter fine(kStereo, kRate44k, limit_tool::TruePeakFilter::Fine);
+    fine.add(audio.data(), kFrames);
+    fine.finish();
+    const double expected = limit_tool::toDecibels(kAmplitude);
+    EXPECT_NEAR(limit_tool::toDecibels(fine.peak()), expected, kFineAccuracyDb);
+    // A quarter-rate sine cut off at full level rings beyond its peak at both ends.
+    const std::vector<float> cut = interSamplePeaks(Material::QuarterRateSine, kFrames, kRate44k, kPeak);
+    limit_tool::TruePeakMeter ends(kStereo, kRate44k, limit_tool::TruePeakFilter::Fine);
+    ends.add(cut.data(), kFrames);
+    ends.finish();
+    EXPECT_GT(ends.peak(), kPeak);
+}
+
+}  // namespace
+}  // namespace tool_test
