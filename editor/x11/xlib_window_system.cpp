@@ -115,6 +115,8 @@ public:
         }
     }
 
+    int eventDescriptor() const override { return ConnectionNumber(display); }
+
     PixelImage& image(SkinBitmap bitmap) {
         switch (bitmap) {
         case SkinBitmap::kFaceSheet:
