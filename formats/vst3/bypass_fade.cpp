@@ -28,14 +28,14 @@ void BypassFade::reset(bool bypassed) {
     for (auto& channel : history) std::fill(channel.begin(), channel.end(), 0.0f);
     wanted = bypassed;
     amount = bypassed ? 1.0f : 0.0f;
+    collected = bypassed ? delay : 0;
 }
 
-// Without a bypass in sight the effect's output goes out untouched; only the
-// input's last samples are kept.
+// Without a bypass in sight nothing is done: the effect's output goes out as it is.
 void BypassFade::take(const float* const* inputs, int32_t frames, int32_t channels) {
-    mixing = amount > 0.0f || wanted;
+    mixing = wanted || amount > 0.0f;
     if (!mixing) {
-        keepHistory(inputs, frames, channels);
+        collected = 0;
         return;
     }
     for (int32_t c = 0; c < channels; ++c) {
@@ -47,19 +47,20 @@ void BypassFade::mixInto(float* const* outputs, int32_t frames, int32_t channels
     if (!mixing) return;
     const float from = amount;
     for (int32_t c = 0; c < channels; ++c) amount = mix(c, outputs[c], frames, from);
-    const float* kept[formats::kEffectChannels] = {dry[0].data(), dry[1].data()};
-    keepHistory(kept, frames, channels);
+    keepHistory(frames, channels);
 }
 
-// The mix of one channel, stepping the fade frame by frame from `from`; the
-// ends of the fade are exact: the effect's own sample or the delayed input.
+// The mix of one channel, stepping the fade frame by frame from `from` once
+// the input one delay back is known; the ends of the fade are exact: the
+// effect's own sample or the delayed input.
 float BypassFade::mix(int32_t channel, float* output, int32_t frames, float from) const {
     const std::vector<float>& before = history[static_cast<size_t>(channel)];
     const std::vector<float>& now = dry[static_cast<size_t>(channel)];
     float a = from;
     for (int32_t i = 0; i < frames; ++i) {
+        if (collected + i < delay) continue;
         a = wanted ? std::min(1.0f, a + step) : std::max(0.0f, a - step);
-        const float delayed = i < delay ? clean(before[static_cast<size_t>(i)]) : now[static_cast<size_t>(i - delay)];
+        const float delayed = i < delay ? before[static_cast<size_t>(i)] : now[static_cast<size_t>(i - delay)];
         if (a >= 1.0f) {
             output[i] = delayed;
         } else if (a > 0.0f) {
@@ -70,15 +71,17 @@ float BypassFade::mix(int32_t channel, float* output, int32_t frames, float from
 }
 
 // The history holds the `delay` input samples before the next piece.
-void BypassFade::keepHistory(const float* const* inputs, int32_t frames, int32_t channels) {
+void BypassFade::keepHistory(int32_t frames, int32_t channels) {
+    collected = std::min(delay, collected + frames);
     if (delay == 0) return;
     for (int32_t c = 0; c < channels; ++c) {
         float* kept = history[static_cast<size_t>(c)].data();
+        const float* input = dry[static_cast<size_t>(c)].data();
         if (frames >= delay) {
-            std::memcpy(kept, inputs[c] + (frames - delay), static_cast<size_t>(delay) * sizeof(float));
+            std::memcpy(kept, input + (frames - delay), static_cast<size_t>(delay) * sizeof(float));
         } else {
             std::memmove(kept, kept + frames, static_cast<size_t>(delay - frames) * sizeof(float));
-            std::memcpy(kept + (delay - frames), inputs[c], static_cast<size_t>(frames) * sizeof(float));
+            std::memcpy(kept + (delay - frames), input, static_cast<size_t>(frames) * sizeof(float));
         }
     }
 }

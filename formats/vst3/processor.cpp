@@ -134,6 +134,7 @@ tresult Processor::configure(double newRate, int32_t newMaxBlock) {
     bypass.prepare(effect->latency(), newMaxBlock, newRate);
     rate = newRate;
     maxBlock = newMaxBlock;
+    meterInterval = std::max(1, static_cast<int32_t>(newRate * kMeterSendSeconds));
     return kResultOk;
 }
 
@@ -159,6 +160,7 @@ tresult Processor::setActive(TBool state) {
         effect->resume();
         bypass.reset(bypassed);
         sentMeters = formats::MeterValues();
+        framesSinceMeters = 0;
         active = true;
     } else {
         active = false;

@@ -17,6 +17,10 @@
 
 namespace vst3 {
 
+// The editor looks at the meters every 50 ms: a few values per look, sent
+// this often, keep its needle as the effect's own.
+constexpr double kMeterSendSeconds = 0.01;
+
 class Processor final : public IComponent,
                         public IAudioProcessor,
                         public IProcessContextRequirements,
@@ -98,6 +102,8 @@ private:
     bool choiceReported = false;
     float reportedChoice = 0.0f;
     formats::MeterValues sentMeters;
+    int32_t meterInterval = 1;
+    int32_t framesSinceMeters = 0;
 };
 
 }  // namespace vst3

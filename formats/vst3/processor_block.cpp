@@ -36,6 +36,7 @@ public:
             cursor.queue = queue;
             cursor.id = queue->getParameterId();
             cursor.count = queue->getPointCount();
+            cursor.next = 0;
             read(cursor);
         }
     }
@@ -61,13 +62,14 @@ public:
     }
 
 private:
+    // Filled as a queue is taken: most blocks bring none.
     struct Cursor {
-        IParamValueQueue* queue = nullptr;
-        ParamID id = 0;
-        int32_t count = 0;
-        int32_t next = 0;
-        int32_t offset = kNoPoint;
-        double value = 0.0;
+        IParamValueQueue* queue;
+        ParamID id;
+        int32_t count;
+        int32_t next;
+        int32_t offset;
+        double value;
     };
 
     // A point that cannot be read ends its queue.
@@ -158,7 +160,11 @@ void Processor::runPieces(const ProcessData& data, const Buffers& buffers, int32
         done = end;
     }
     points.applyUpTo(kNoPoint - 1, apply);
-    if (frames > 0) sendMeters(data.outputParameterChanges, frames - 1);
+    framesSinceMeters += frames;
+    if (frames > 0 && framesSinceMeters >= meterInterval) {
+        sendMeters(data.outputParameterChanges, frames - 1);
+        framesSinceMeters = 0;
+    }
 }
 
 void Processor::runPiece(const Buffers& buffers, int32_t offset, int32_t frames, IParameterChanges* output) {
@@ -206,7 +212,8 @@ void Processor::parameterAutomated(int32_t index, float value) {
 
 // Sent while the meters show a reduction, and once more on their return to
 // rest; the controller's editor keeps the lowest until it has shown it. A gain
-// whose release stalls a hair below 1 counts as rest.
+// whose release stalls a hair below 1 counts as rest. The effect keeps the
+// lowest values between two sendings.
 void Processor::sendMeters(IParameterChanges* output, int32_t offset) {
     if (output == nullptr) return;
     const formats::MeterValues meters = effect->takeMeters();
