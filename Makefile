@@ -69,11 +69,14 @@ test: build
 	@$(foreach tree,$(TESTED),$(MAKE) --no-print-directory test-$(tree) &&) true
 	@$(MAKE) --no-print-directory test-dist
 
-# The release packages: a zip of both Windows DLLs and a Debian package of the
-# Linux plug-in and quillo-limit, made by CPack from the product trees. The zip
-# takes the configuration of the last Windows tree and the install of each.
+# The release packages: a zip of both Windows DLLs and the VST 3 bundle with
+# all three of its binaries, and a Debian package of the Linux plug-ins and
+# quillo-limit, made by CPack from the product trees. The zip takes the
+# configuration of the last Windows tree and the install of each (of the Linux
+# tree only its binary of the bundle).
 space := $() $()
-WINDOWS_PROJECTS := $(subst $(space),;,$(foreach tree,$(WINDOWS),$(abspath $(BUILD)/$(tree));VrnQuilloLimiter;ALL;/))
+WINDOWS_PROJECTS := $(subst $(space),;,$(foreach tree,$(WINDOWS),$(abspath $(BUILD)/$(tree));VrnQuilloLimiter;ALL;/) \
+    $(abspath $(BUILD)/linux);VrnQuilloLimiter;vst3_bundle;/)
 dist: build
 	@rm -rf $(DIST) && mkdir -p $(DIST)
 	@cpack -G DEB --config $(BUILD)/linux/CPackConfig.cmake -B $(DIST) >/dev/null

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Checks the release packages as a user receives them. The Debian package is
 # unpacked into a scratch root: its declared dependencies, exactly its files,
-# the plug-in where Linux hosts look, and quillo-limit runs from it. The
-# Windows zip holds the licence and both DLLs, each in its folder with its
-# format, exports and imports.   check_packages.sh DIST_DIR
+# both plug-ins where Linux hosts look, and quillo-limit runs from it. The
+# Windows zip holds the licence, both DLLs, each in its folder, and the VST 3
+# bundle with its three binaries, each with its format, exports and imports.
+#   check_packages.sh DIST_DIR
 set -euo pipefail
+export LC_ALL=C  # file lists sorted byte by byte
 dist=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 check_binary="$here/../blackbox/check_binary.sh"
@@ -27,11 +29,13 @@ for library in libsndfile1 libebur128-1; do
     grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort | tr '\n' ' ')
-expected="./usr/bin/quillo-limit ./usr/lib/vst/Vrn-Quillo_Limiter.so ./usr/share/doc/vrn-quillo-limiter/copyright "
+bundle=Vrn-Quillo_Limiter.vst3/Contents
+expected="./usr/bin/quillo-limit ./usr/lib/vst/Vrn-Quillo_Limiter.so ./usr/lib/vst3/$bundle/x86_64-linux/Vrn-Quillo_Limiter.so ./usr/share/doc/vrn-quillo-limiter/copyright "
 [ "$files" = "$expected" ] || fail "the .deb holds '$files'"
 root="$scratch/root"
 dpkg -x "$deb" "$root"
 bash "$check_binary" so "$root/usr/lib/vst/Vrn-Quillo_Limiter.so" >/dev/null
+bash "$check_binary" vst3-so "$root/usr/lib/vst3/$bundle/x86_64-linux/Vrn-Quillo_Limiter.so" >/dev/null
 answer=$("$root/usr/bin/quillo-limit" --version) || fail "installed quillo-limit --version failed"
 [ "$answer" = "quillo-limit $version" ] || fail "installed quillo-limit says '$answer', package is $version"
 grep -q '^MIT License' "$root/usr/share/doc/vrn-quillo-limiter/copyright" || fail "no licence in the .deb"
@@ -41,10 +45,13 @@ cmake -E chdir "$scratch" cmake -E tar xf "$zip"
 top="$scratch/$(basename "$zip" .zip)"
 [ -d "$top" ] || fail "the zip does not unpack into one folder named as itself"
 files=$(cd "$top" && find . -type f | sort | tr '\n' ' ')
-expected="./32-bit/Vrn-Quillo_Limiter.dll ./64-bit/Vrn-Quillo_Limiter.dll ./LICENSE.txt "
+expected="./32-bit/Vrn-Quillo_Limiter.dll ./64-bit/Vrn-Quillo_Limiter.dll ./LICENSE.txt ./$bundle/x86-win/Vrn-Quillo_Limiter.vst3 ./$bundle/x86_64-linux/Vrn-Quillo_Limiter.so ./$bundle/x86_64-win/Vrn-Quillo_Limiter.vst3 "
 [ "$files" = "$expected" ] || fail "the zip holds '$files'"
 bash "$check_binary" dll "$top/32-bit/Vrn-Quillo_Limiter.dll" >/dev/null
 bash "$check_binary" dll64 "$top/64-bit/Vrn-Quillo_Limiter.dll" >/dev/null
+bash "$check_binary" vst3-dll "$top/$bundle/x86-win/Vrn-Quillo_Limiter.vst3" >/dev/null
+bash "$check_binary" vst3-dll64 "$top/$bundle/x86_64-win/Vrn-Quillo_Limiter.vst3" >/dev/null
+bash "$check_binary" vst3-so "$top/$bundle/x86_64-linux/Vrn-Quillo_Limiter.so" >/dev/null
 grep -q '^MIT License' "$top/LICENSE.txt" || fail "no licence in the zip"
-echo "zip: $(basename "$zip"): 32-bit and 64-bit DLLs, LICENSE.txt"
+echo "zip: $(basename "$zip"): 32-bit and 64-bit DLLs, the VST 3 bundle, LICENSE.txt"
 echo "1 passed, 0 failed"
