@@ -88,13 +88,15 @@ dist: build
 test-dist: dist
 	@bash tests/packaging/check_packages.sh $(DIST)
 
-# Longer fuzzing of both targets on the corpus the tests grow.
+# Longer fuzzing of every target on the corpus the tests grow.
 fuzz: fuzzers
 	@cd $(FUZZ) && $(CTEST) -R '^fuzz_inputs$$' >/dev/null
 	@bash tests/fuzz/run_fuzz.sh $(FUZZ)/tests/fuzz/host_session_fuzz $(FUZZ_TIME) $(FUZZ)/tests/fuzz/corpus/host \
 	    tests/fuzz/host/seeds tests/fuzz/host/regressions
 	@bash tests/fuzz/run_fuzz.sh $(FUZZ)/tests/fuzz/audio_file_fuzz $(FUZZ_TIME) $(FUZZ)/tests/fuzz/corpus/files \
 	    $(FUZZ)/tests/fuzz/inputs/files/seeds $(FUZZ)/tests/fuzz/inputs/files/regressions
+	@bash tests/fuzz/run_fuzz.sh $(FUZZ)/tests/fuzz/state_decoder_fuzz $(FUZZ_TIME) $(FUZZ)/tests/fuzz/corpus/state \
+	    $(FUZZ)/tests/fuzz/inputs/state/seeds
 
 # Rewrites the host sessions kept in tests/fuzz/host from fuzz_inputs.
 fuzz-inputs: fuzzers
