@@ -109,6 +109,7 @@ demo: linux
 bench: linux
 	@$(BUILD)/linux/bench/quillo_bench
 	@$(BUILD)/linux/bench/quillo_tool_bench
+	@$(BUILD)/linux/bench/quillo_format_bench
 
 screenshot: build
 	@bash scripts/screenshot.sh $(BUILD)/win32 $(BUILD)/linux
