@@ -34,7 +34,8 @@ public:
     virtual void idle() {}
     // Where idle() is the window's only way to its events: a descriptor that
     // becomes readable when events wait (the connection to the window system),
-    // for hosts that run idle() from their own loop's watch on it; -1 elsewhere.
+    // for hosts that run idle() from their own loop's watch on it; -1 elsewhere,
+    // and once the connection is lost.
     virtual int eventDescriptor() const { return -1; }
 };
 

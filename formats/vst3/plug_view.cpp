@@ -89,10 +89,20 @@ tresult PlugView::setFrame(IPlugFrame* given) {
 }
 
 void PlugView::onTimer() {
-    if (formats::EffectHost* effect = open ? owner.effectHost() : nullptr) effect->idleEditor();
+    formats::EffectHost* effect = open ? owner.effectHost() : nullptr;
+    if (effect == nullptr) return;
+    effect->idleEditor();
+    // A lost connection stays readable: the watch ends here rather than in its
+    // own callback, which some hosts do not expect to be unregistered from.
+    if (watching && effect->editorEventDescriptor() < 0) {
+        runLoop->unregisterEventHandler(this);
+        watching = false;
+    }
 }
 
-void PlugView::onFDIsSet(linux_loop::FileDescriptor) { onTimer(); }
+void PlugView::onFDIsSet(linux_loop::FileDescriptor) {
+    if (formats::EffectHost* effect = open ? owner.effectHost() : nullptr) effect->idleEditor();
+}
 
 // The run loop is the frame's; some hosts offer it through their context.
 // Windows editors run their own timer and need none.

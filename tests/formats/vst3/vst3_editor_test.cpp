@@ -22,6 +22,7 @@ namespace vst3_test {
 namespace {
 
 constexpr int32_t kFewTicks = 300;
+constexpr int32_t kLampSettling = 900;
 constexpr int32_t kCycles = 10;
 constexpr int32_t kLampX = 50;
 constexpr int32_t kLampY = 140;
@@ -170,7 +171,7 @@ TEST_F(Vst3Editor, OpensInTheHostsWindowAndTradesChangesWithTheHost) {
     host.run(kFewTicks);
     handler.calls.clear();
     host.clickLamp();
-    host.run(kFewTicks);
+    host.run(kLampSettling);
     ASSERT_EQ(handler.calls.size(), 3u);
     EXPECT_EQ(handler.calls[0].kind, HandlerCall::kBegin);
     EXPECT_EQ(handler.calls[1].kind, HandlerCall::kPerform);
@@ -180,10 +181,10 @@ TEST_F(Vst3Editor, OpensInTheHostsWindowAndTradesChangesWithTheHost) {
 
     const PixelImage lit = host.capture();
     plugin->controller->setParamNormalized(2, 0.0);
-    host.run(kFewTicks);
+    host.run(kLampSettling);
     EXPECT_NE(host.capture().pixels, lit.pixels) << "the host switched Iq off";
     plugin->controller->setParamNormalized(2, 1.0);
-    host.run(kFewTicks);
+    host.run(kLampSettling);
     EXPECT_EQ(host.capture().pixels, lit.pixels);
     EXPECT_EQ(handler.calls.size(), 3u) << "the host's own changes are not sent back";
 
