@@ -167,13 +167,18 @@ void EffectHost::process(float** inputs, float** outputs, int32_t frames) {
 
 // Read as the effect reads the two: a switch is on only at its top, and the
 // channel choice is the truncated natural value (0 to 2).
-int32_t EffectHost::untouchedOutput() const {
-    if (effect == nullptr || parameter(kAutoSelectChannels) >= 1.0f) return -1;
-    switch (truncateToInt(parameter(kForceChannels) * kChannelChoices)) {
-        case kForcedLeft: return 1;
-        case kForcedRight: return 0;
-        default: return -1;
+EffectHost::Routing EffectHost::routing() const {
+    Routing now{false, 0.0f, -1};
+    if (effect == nullptr) return now;
+    now.automatic = parameter(kAutoSelectChannels) >= 1.0f;
+    now.choice = parameter(kForceChannels);
+    if (now.automatic) return now;
+    switch (truncateToInt(now.choice * kChannelChoices)) {
+        case kForcedLeft: now.untouched = 1; break;
+        case kForcedRight: now.untouched = 0; break;
+        default: break;
     }
+    return now;
 }
 
 bool EffectHost::hasEditor() const { return effect != nullptr && (effect->flags & effFlagsHasEditor) != 0; }

@@ -89,12 +89,19 @@ public:
 
     // One block of at most the block size; two buffers each way.
     void process(float** inputs, float** outputs, int32_t frames);
-    // The output the effect leaves as the host handed it in the blocks it runs
-    // now, -1 where it writes both: with Auto Select Channels off and Force
-    // Channels on one side it writes that side only. A VST 2 host lives with
-    // it; a format whose hosts hand over output buffers of any content writes
-    // silence there.
-    int32_t untouchedOutput() const;
+    // How the effect routes the blocks it runs now, read as it reads its
+    // parameters. With Auto Select Channels on it chooses the channels itself
+    // (and may change Force Channels inside a block); with it off and Force
+    // Channels on one side it writes that side only and leaves the other
+    // output as the host handed it (`untouched`, else -1). A VST 2 host lives
+    // with that; a format whose hosts hand over output buffers of any content
+    // writes silence there.
+    struct Routing {
+        bool automatic;
+        float choice;  // Force Channels, normalised
+        int32_t untouched;
+    };
+    Routing routing() const;
 
     // The effect's editor window inside a parent of the platform's kind (an HWND
     // on Windows, an X window id on X11). Open and idle on the user-interface thread.

@@ -42,7 +42,7 @@ uint32_t Processor::release() {
 tresult Processor::initialize(FUnknown* context) {
     if (effect) return kResultFalse;
     host.query(context);
-    effect.reset(new (std::nothrow) formats::EffectHost(quilloEntry, this));
+    effect.reset(new (std::nothrow) formats::EffectHost(quilloEntry));
     if (!effect || !effect->valid()) {
         effect.reset();
         return kResultFalse;

@@ -24,8 +24,7 @@ constexpr double kMeterSendSeconds = 0.01;
 class Processor final : public IComponent,
                         public IAudioProcessor,
                         public IProcessContextRequirements,
-                        public IConnectionPoint,
-                        private formats::EffectListener {
+                        public IConnectionPoint {
 public:
     Processor() = default;
     Processor(const Processor&) = delete;
@@ -74,8 +73,7 @@ private:
         float* outputs[formats::kEffectChannels];
     };
 
-    ~Processor() override = default;
-    void parameterAutomated(int32_t index, float value) override;
+    ~Processor() = default;
 
     tresult configure(double rate, int32_t maxBlock);
     void announceLatency();
@@ -96,11 +94,7 @@ private:
     int32_t announcedLatency = 0;
     BypassFade bypass;
     SharedValue<bool> bypassed{false};
-    // Audio thread only: what the effect reported during the piece that ran,
-    // and the meter values last sent.
-    bool inPiece = false;
-    bool choiceReported = false;
-    float reportedChoice = 0.0f;
+    // Audio thread only: the meter values last sent.
     formats::MeterValues sentMeters;
     int32_t meterInterval = 1;
     int32_t framesSinceMeters = 0;

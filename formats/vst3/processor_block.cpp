@@ -174,19 +174,20 @@ void Processor::runPiece(const Buffers& buffers, int32_t offset, int32_t frames,
         inputs[c] = buffers.inputs[c] + offset;
         outputs[c] = buffers.outputs[c] + offset;
     }
+    const formats::EffectHost::Routing routing = effect->routing();
     bypass.take(inputs, frames, channels);
-    inPiece = true;
     effect->process(inputs, outputs, frames);
-    inPiece = false;
-    // A VST 3 host's output buffers hold anything (the input, where it hands
-    // one buffer for both): an output the effect leaves alone is silenced.
-    const int32_t untouched = channels == kStereoChannels ? effect->untouchedOutput() : -1;
-    if (untouched >= 0) std::memset(outputs[untouched], 0, static_cast<size_t>(frames) * sizeof(float));
-    bypass.mixInto(outputs, frames, channels);
-    if (choiceReported) {
-        choiceReported = false;
-        addPoint(output, formats::kParamForceChannels, offset, reportedChoice);
+    if (routing.automatic) {
+        // The effect's own choice of channels changes Force Channels inside a
+        // block; the change goes to the host.
+        const float choice = effect->parameter(formats::kParamForceChannels);
+        if (choice != routing.choice) addPoint(output, formats::kParamForceChannels, offset, choice);
+    } else if (routing.untouched >= 0 && channels == kStereoChannels) {
+        // A VST 3 host's output buffers hold anything (the input, where it
+        // hands one buffer for both): an output the effect leaves alone is silenced.
+        std::memset(outputs[routing.untouched], 0, static_cast<size_t>(frames) * sizeof(float));
     }
+    bypass.mixInto(outputs, frames, channels);
 }
 
 // Values outside 0..1 are taken as the nearer end; others are not values.
@@ -201,13 +202,6 @@ void Processor::applyChange(ParamID id, double value) {
     } else if (id == kProgramId) {
         effect->selectProgram(programOf(value));
     }
-}
-
-// The effect reports one thing from inside a block: its automatic channel choice.
-void Processor::parameterAutomated(int32_t index, float value) {
-    if (!inPiece || index != formats::kParamForceChannels) return;
-    choiceReported = true;
-    reportedChoice = value;
 }
 
 // Sent while the meters show a reduction, and once more on their return to
