@@ -17,12 +17,13 @@ asan_CONFIG  := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF \
     -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE)" -DCMAKE_MODULE_LINKER_FLAGS="$(SANITIZE)"
 asan_TESTENV := ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 # ThreadSanitizer for the tests that run work on two threads: audio beside
-# editing, and the tool's measurements beside its limiting.
+# editing, the tool's measurements beside its limiting, and a VST 3 host's
+# state and texts beside its audio.
 tsan_CONFIG  := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF \
     -DCMAKE_CXX_FLAGS="-O1 -g -fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread"
-tsan_TARGET  := plugin_tests quillo_tools_tests
+tsan_TARGET  := plugin_tests quillo_tools_tests vst3_tests
 tsan_TESTENV := TSAN_OPTIONS=halt_on_error=1
-tsan_CTEST   := -R '^(plugin_tests|quillo_tools_tests)$$'
+tsan_CTEST   := -R '^(plugin_tests|quillo_tools_tests|vst3_tests)$$'
 # Clang for libFuzzer; every object carries coverage and the sanitizers.
 SANITIZE_FUZZ := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
 fuzzers_CONFIG := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_TESTS=OFF -DQUILLO_BENCH=OFF \

@@ -22,7 +22,9 @@ void checkAccepted(const formats::RestoredState& restored) {
     PROMISE(state.program >= 0 && state.program < formats::kEffectPrograms, "program %d", state.program);
     for (const formats::ProgramState& program : state.programs) {
         PROMISE(program.name.size() <= kLongestName, "a name of %zu characters", program.name.size());
-        for (float value : program.values) PROMISE(std::isfinite(value) && value >= 0.0f && value <= 1.0f, "value %g", value);
+        for (float value : program.values) {
+            PROMISE(std::isfinite(value) && value >= 0.0f && value <= 1.0f, "value %g", value);
+        }
     }
 }
 

@@ -27,7 +27,9 @@ std::vector<uint8_t> ownState() {
     for (int32_t p = 0; p < formats::kEffectPrograms; ++p) {
         formats::ProgramState& program = state.programs[static_cast<size_t>(p)];
         program.name = "Program " + std::to_string(p);
-        for (int32_t i = 0; i < formats::kEffectParameters; ++i) program.values[static_cast<size_t>(i)] = vst2_files::valueOf(p, i);
+        for (int32_t i = 0; i < formats::kEffectParameters; ++i) {
+            program.values[static_cast<size_t>(i)] = vst2_files::valueOf(p, i);
+        }
     }
     return formats::encodeState(state);
 }

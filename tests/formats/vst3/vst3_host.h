@@ -125,8 +125,8 @@ private:
 template <typename Interface>
 Interface* ask(FUnknown* from) {
     void* found = nullptr;
-    if (from == nullptr || from->queryInterface(reinterpret_cast<const char*>(Interface::iid.bytes), &found) != kResultOk)
-        return nullptr;
+    const auto* iid = reinterpret_cast<const char*>(Interface::iid.bytes);
+    if (from == nullptr || from->queryInterface(iid, &found) != kResultOk) return nullptr;
     return static_cast<Interface*>(found);
 }
 
@@ -147,6 +147,8 @@ public:
     // A change as a host makes it: to the controller now, to the processor at
     // `offset` of the next block.
     void change(ParamID id, double value, int32_t offset = 0);
+    // The processor's part of a change alone, as an audio thread's automation.
+    void queue(ParamID id, double value, int32_t offset = 0) { pending.add(id, offset, value); }
     // One block through the processor; its output parameters go to the
     // controller, as hosts pass them on. Answers process's result.
     tresult process(float* const* inputs, float* const* outputs, int32_t frames, int32_t channels = 2);

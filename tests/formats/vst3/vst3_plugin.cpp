@@ -8,17 +8,16 @@ namespace vst3_test {
 Vst3Plugin::Vst3Plugin(IPluginFactory* factory, HostApplication& application, ComponentHandler& handler) {
     uint8_t cid[16];
     void* made = nullptr;
+    const auto* classId = reinterpret_cast<const char*>(cid);
     if (!findClass(factory, kAudioEffectClass, cid) ||
-        factory->createInstance(reinterpret_cast<const char*>(cid), reinterpret_cast<const char*>(IComponent::iid.bytes),
-                                &made) != kResultOk)
+        factory->createInstance(classId, reinterpret_cast<const char*>(IComponent::iid.bytes), &made) != kResultOk)
         return;
     component = static_cast<IComponent*>(made);
     if (component->initialize(&application) != kResultOk) return;
     processor = ask<IAudioProcessor>(component);
     if (processor == nullptr || component->getControllerClassId(cid) != kResultOk) return;
     made = nullptr;
-    if (factory->createInstance(reinterpret_cast<const char*>(cid),
-                                reinterpret_cast<const char*>(IEditController::iid.bytes), &made) != kResultOk)
+    if (factory->createInstance(classId, reinterpret_cast<const char*>(IEditController::iid.bytes), &made) != kResultOk)
         return;
     auto* createdController = static_cast<IEditController*>(made);
     if (createdController->initialize(&application) != kResultOk) {
@@ -66,8 +65,8 @@ bool Vst3Plugin::start(double rate, int32_t maxBlock, SpeakerArrangement arrange
     SpeakerArrangement in = arrangement;
     SpeakerArrangement out = arrangement;
     ProcessSetup setup{kRealtime, kSample32, maxBlock, rate};
-    if (processor->setBusArrangements(&in, 1, &out, 1) != kResultTrue || processor->setupProcessing(&setup) != kResultOk)
-        return false;
+    if (processor->setBusArrangements(&in, 1, &out, 1) != kResultTrue) return false;
+    if (processor->setupProcessing(&setup) != kResultOk) return false;
     component->activateBus(kAudio, kInput, 0, 1);
     component->activateBus(kAudio, kOutput, 0, 1);
     active = component->setActive(1) == kResultOk;
