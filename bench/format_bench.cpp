@@ -137,7 +137,8 @@ void vst3Process(benchmark::State& state) {
                                     reinterpret_cast<const char*>(IAudioProcessor::iid.bytes), &made);
     auto* processor = static_cast<IAudioProcessor*>(made);
     IComponent* component = nullptr;
-    processor->queryInterface(reinterpret_cast<const char*>(IComponent::iid.bytes), reinterpret_cast<void**>(&component));
+    processor->queryInterface(reinterpret_cast<const char*>(IComponent::iid.bytes),
+                              reinterpret_cast<void**>(&component));
     component->initialize(nullptr);
     ProcessSetup setup{kRealtime, kSample32, block, kRate};
     processor->setupProcessing(&setup);
@@ -179,7 +180,8 @@ public:
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median") continue;
             const auto counter = run.counters.find("per_frame");
-            if (counter != run.counters.end()) medians[run.run_name.function_name + "/" + run.run_name.args] = counter->second;
+            if (counter == run.counters.end()) continue;
+            medians[run.run_name.function_name + "/" + run.run_name.args] = counter->second;
         }
     }
     double median(const std::string& name) const {
@@ -192,12 +194,14 @@ private:
 };
 
 void printSummary(const SummaryReporter& r) {
-    std::printf("\nMedians of %d runs in random order, ns per stereo frame (loud noise, 44.1 kHz, default parameters):\n",
+    std::printf("\nMedians of %d runs in random order, ns per stereo frame "
+                "(loud noise, 44.1 kHz, default parameters):\n",
                 kRepetitions);
     for (int64_t block : {kSmallBlock, kCommonBlock}) {
         const double vst2 = r.median("vst2ProcessReplacing/" + std::to_string(block));
         const double vst3 = r.median("vst3Process/" + std::to_string(block));
-        std::printf("  %3lld-frame blocks: VST 2 processReplacing %6.2f ns, VST 3 process %6.2f ns, VST 3 / VST 2 %.3f\n",
+        std::printf("  %3lld-frame blocks: VST 2 processReplacing %6.2f ns, VST 3 process %6.2f ns, "
+                    "VST 3 / VST 2 %.3f\n",
                     static_cast<long long>(block), vst2, vst3, vst2 > 0.0 ? vst3 / vst2 : 0.0);
     }
 }
