@@ -17,9 +17,9 @@
 
 namespace vst3 {
 
-// The editor looks at the meters every 50 ms: a few values per look, sent
-// this often, keep its needle as the effect's own.
-constexpr double kMeterSendSeconds = 0.01;
+// The editor looks at the meters every 50 ms: two or three values per look,
+// each the lowest since the one before, keep its needle as the effect's own.
+constexpr double kMeterSendSeconds = 0.02;
 
 class Processor final : public IComponent,
                         public IAudioProcessor,
