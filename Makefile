@@ -17,12 +17,13 @@ asan_CONFIG  := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF \
     -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE)" -DCMAKE_MODULE_LINKER_FLAGS="$(SANITIZE)"
 asan_TESTENV := ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 # ThreadSanitizer for the tests that run work on two threads: audio beside
-# editing, and the tool's measurements beside its limiting.
+# editing, the tool's measurements beside its limiting, and a VST 3 host's
+# state and texts beside its audio.
 tsan_CONFIG  := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_BENCH=OFF \
     -DCMAKE_CXX_FLAGS="-O1 -g -fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread"
-tsan_TARGET  := plugin_tests quillo_tools_tests
+tsan_TARGET  := plugin_tests quillo_tools_tests vst3_tests
 tsan_TESTENV := TSAN_OPTIONS=halt_on_error=1
-tsan_CTEST   := -R '^(plugin_tests|quillo_tools_tests)$$'
+tsan_CTEST   := -R '^(plugin_tests|quillo_tools_tests|vst3_tests)$$'
 # Clang for libFuzzer; every object carries coverage and the sanitizers.
 SANITIZE_FUZZ := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
 fuzzers_CONFIG := -DCMAKE_BUILD_TYPE=Debug -DQUILLO_TESTS=OFF -DQUILLO_BENCH=OFF -DQUILLO_LV2=OFF \
@@ -69,11 +70,14 @@ test: build
 	@$(foreach tree,$(TESTED),$(MAKE) --no-print-directory test-$(tree) &&) true
 	@$(MAKE) --no-print-directory test-dist
 
-# The release packages: a zip of both Windows DLLs and a Debian package of the
-# Linux plug-in and quillo-limit, made by CPack from the product trees. The zip
-# takes the configuration of the last Windows tree and the install of each.
+# The release packages: a zip of both Windows DLLs and the VST 3 bundle with
+# all three of its binaries, and a Debian package of the Linux plug-ins and
+# quillo-limit, made by CPack from the product trees. The zip takes the
+# configuration of the last Windows tree and the install of each (of the Linux
+# tree only its binary of the bundle).
 space := $() $()
-WINDOWS_PROJECTS := $(subst $(space),;,$(foreach tree,$(WINDOWS),$(abspath $(BUILD)/$(tree));VrnQuilloLimiter;ALL;/))
+WINDOWS_PROJECTS := $(subst $(space),;,$(foreach tree,$(WINDOWS),$(abspath $(BUILD)/$(tree));VrnQuilloLimiter;ALL;/) \
+    $(abspath $(BUILD)/linux);VrnQuilloLimiter;vst3_bundle;/)
 dist: build
 	@rm -rf $(DIST) && mkdir -p $(DIST)
 	@cpack -G DEB --config $(BUILD)/linux/CPackConfig.cmake -B $(DIST) >/dev/null
@@ -85,13 +89,15 @@ dist: build
 test-dist: dist
 	@bash tests/packaging/check_packages.sh $(DIST)
 
-# Longer fuzzing of both targets on the corpus the tests grow.
+# Longer fuzzing of every target on the corpus the tests grow.
 fuzz: fuzzers
 	@cd $(FUZZ) && $(CTEST) -R '^fuzz_inputs$$' >/dev/null
 	@bash tests/fuzz/run_fuzz.sh $(FUZZ)/tests/fuzz/host_session_fuzz $(FUZZ_TIME) $(FUZZ)/tests/fuzz/corpus/host \
 	    tests/fuzz/host/seeds tests/fuzz/host/regressions
 	@bash tests/fuzz/run_fuzz.sh $(FUZZ)/tests/fuzz/audio_file_fuzz $(FUZZ_TIME) $(FUZZ)/tests/fuzz/corpus/files \
 	    $(FUZZ)/tests/fuzz/inputs/files/seeds $(FUZZ)/tests/fuzz/inputs/files/regressions
+	@bash tests/fuzz/run_fuzz.sh $(FUZZ)/tests/fuzz/state_decoder_fuzz $(FUZZ_TIME) $(FUZZ)/tests/fuzz/corpus/state \
+	    $(FUZZ)/tests/fuzz/inputs/state/seeds
 
 # Rewrites the host sessions kept in tests/fuzz/host from fuzz_inputs.
 fuzz-inputs: fuzzers
@@ -105,6 +111,7 @@ bench: linux
 	@$(BUILD)/linux/bench/quillo_bench
 	@$(BUILD)/linux/bench/quillo_tool_bench
 	@$(BUILD)/linux/bench/quillo_lv2_bench
+	@$(BUILD)/linux/bench/quillo_format_bench
 
 screenshot: build
 	@bash scripts/screenshot.sh $(BUILD)/win32 $(BUILD)/linux

@@ -56,3 +56,7 @@ void EditorSession::idle() {
         window->idle();
     }
 }
+
+int EditorSession::eventDescriptor() const {
+    return window != nullptr ? window->eventDescriptor() : -1;
+}

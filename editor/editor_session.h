@@ -20,6 +20,8 @@ public:
     bool isOpen() const { return window != nullptr; }
     // Hands the host's idle call to the open window; nothing when none is open.
     void idle();
+    // The open window's event descriptor (EditorWindow::eventDescriptor), or -1.
+    int eventDescriptor() const;
 
     // Editor windows open in this process, all editors together.
     static int32_t openWindowCount();

@@ -27,6 +27,8 @@ public:
     void editorIdle() override;
     void editorUpdate() override;
     virtual void reservedOperation(int32_t first, int32_t second);
+    // The open window's event descriptor for hosts that watch it; -1 otherwise.
+    int eventDescriptor() const { return session.eventDescriptor(); }
 
     // The plug-in's start-up values for parameters, meters and this editor.
     void applyStartupDefaults();

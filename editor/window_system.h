@@ -32,6 +32,11 @@ public:
     // the ticks that are due, without waiting; where the window system has its
     // own loop and timer, there is nothing to do.
     virtual void idle() {}
+    // Where idle() is the window's only way to its events: a descriptor that
+    // becomes readable when events wait (the connection to the window system),
+    // for hosts that run idle() from their own loop's watch on it; -1 elsewhere,
+    // and once the connection is lost.
+    virtual int eventDescriptor() const { return -1; }
 };
 
 // The process-wide side: window class, skin bitmaps, window creation.

@@ -115,6 +115,9 @@ public:
         }
     }
 
+    // A lost connection's descriptor stays readable for good: no longer one to watch.
+    int eventDescriptor() const override { return connectionLost(display) ? -1 : ConnectionNumber(display); }
+
     PixelImage& image(SkinBitmap bitmap) {
         switch (bitmap) {
         case SkinBitmap::kFaceSheet:

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "dsp/engine_timing.h"
+#include "editor/limiter_editor.h"
+
 namespace formats {
 
 namespace {
@@ -11,6 +14,10 @@ constexpr intptr_t kNothingOffered = 0;
 constexpr intptr_t kMainsOn = 1;
 constexpr intptr_t kMainsOff = 0;
 constexpr char kTextMark = '\x7f';
+// Force Channels in its natural units: Stereo, Left, Right.
+constexpr float kChannelChoices = 2.0f;
+constexpr int32_t kForcedLeft = 1;
+constexpr int32_t kForcedRight = 2;
 
 bool validParameter(int32_t index) { return index >= 0 && index < kEffectParameters; }
 bool validProgram(int32_t index) { return index >= 0 && index < kEffectPrograms; }
@@ -125,6 +132,8 @@ std::string EffectHost::text(int32_t opcode, int32_t index) const {
 std::string EffectHost::parameterName(int32_t index) const { return text(effGetParamName, index); }
 std::string EffectHost::parameterUnit(int32_t index) const { return text(effGetParamLabel, index); }
 std::string EffectHost::parameterDisplay(int32_t index) const { return text(effGetParamDisplay, index); }
+std::string EffectHost::effectName() const { return text(effGetEffectName, 0); }
+std::string EffectHost::vendorName() const { return text(effGetVendorString, 0); }
 
 int32_t EffectHost::program() const { return currentProgram; }
 
@@ -156,12 +165,41 @@ void EffectHost::process(float** inputs, float** outputs, int32_t frames) {
     if (effect != nullptr) effect->processReplacing(effect, inputs, outputs, frames);
 }
 
+// Read as the effect reads the two: a switch is on only at its top, and the
+// channel choice is the truncated natural value (0 to 2).
+EffectHost::Routing EffectHost::routing() const {
+    Routing now{false, 0.0f, -1};
+    if (effect == nullptr) return now;
+    now.automatic = parameter(kAutoSelectChannels) >= 1.0f;
+    now.choice = parameter(kForceChannels);
+    if (now.automatic) return now;
+    switch (truncateToInt(now.choice * kChannelChoices)) {
+        case kForcedLeft: now.untouched = 1; break;
+        case kForcedRight: now.untouched = 0; break;
+        default: break;
+    }
+    return now;
+}
+
 bool EffectHost::hasEditor() const { return effect != nullptr && (effect->flags & effFlagsHasEditor) != 0; }
 
 bool EffectHost::openEditor(void* parent) {
     if (!hasEditor() || editorShown) return false;
     editorShown = dispatch(effEditOpen, 0, 0, parent, 0.0f) != 0;
     return editorShown;
+}
+
+bool EffectHost::editorSize(int32_t& width, int32_t& height) const {
+    ERect* rectangle = nullptr;
+    if (!hasEditor() || dispatch(effEditGetRect, 0, 0, &rectangle, 0.0f) == 0 || rectangle == nullptr) return false;
+    width = rectangle->right - rectangle->left;
+    height = rectangle->bottom - rectangle->top;
+    return true;
+}
+
+int EffectHost::editorEventDescriptor() const {
+    if (!editorShown || limiter().limiterEditor == nullptr) return -1;
+    return limiter().limiterEditor->eventDescriptor();
 }
 
 void EffectHost::idleEditor() {
@@ -174,8 +212,9 @@ void EffectHost::closeEditor() {
     editorShown = false;
 }
 
-// The one place beyond the record: the interface has no way to carry the
-// meter values, which live in the engine of the effect this host created.
+// The one way beyond the record: the interface has no way to carry the meter
+// values, which live in the engine of the effect this host created, nor the
+// descriptor of the editor's connection to its window system.
 LimiterEffect& EffectHost::limiter() const {
     return *static_cast<LimiterEffect*>(EffectBase::fromRecord(effect));
 }

@@ -75,6 +75,9 @@ public:
     std::string parameterName(int32_t index) const;
     std::string parameterUnit(int32_t index) const;
     std::string parameterDisplay(int32_t index) const;
+    // The names a host lists the effect by.
+    std::string effectName() const;
+    std::string vendorName() const;
 
     // Programs. A program's values are what the effect stored in it: the host
     // sees every change, so it keeps them without switching programs.
@@ -86,6 +89,19 @@ public:
 
     // One block of at most the block size; two buffers each way.
     void process(float** inputs, float** outputs, int32_t frames);
+    // How the effect routes the blocks it runs now, read as it reads its
+    // parameters. With Auto Select Channels on it chooses the channels itself
+    // (and may change Force Channels inside a block); with it off and Force
+    // Channels on one side it writes that side only and leaves the other
+    // output as the host handed it (`untouched`, else -1). A VST 2 host lives
+    // with that; a format whose hosts hand over output buffers of any content
+    // writes silence there.
+    struct Routing {
+        bool automatic;
+        float choice;  // Force Channels, normalised
+        int32_t untouched;
+    };
+    Routing routing() const;
 
     // The effect's editor window inside a parent of the platform's kind (an HWND
     // on Windows, an X window id on X11). Open and idle on the user-interface thread.
@@ -94,6 +110,12 @@ public:
     void idleEditor();
     void closeEditor();
     bool editorOpen() const { return editorShown; }
+    // The editor's fixed size in pixels; false where the effect has no editor.
+    bool editorSize(int32_t& width, int32_t& height) const;
+    // The descriptor whose readable state means the open editor has events to
+    // take (its own X connection), for hosts whose loop watches descriptors
+    // instead of sending idle calls; -1 where there is none.
+    int editorEventDescriptor() const;
 
     // The meter values the effect's engine keeps for the editor. A format that
     // runs the editor apart from the audio reads them on the audio side

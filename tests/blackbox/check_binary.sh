@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks what the built plug-in shows the operating system: its format, its
 # exports and (for the Windows DLLs) that it needs nothing but system DLLs.
-#   check_binary.sh dll|dll64|so FILE
+# The VST 2 kinds are dll, dll64 and so; the VST 3 module's are vst3-dll,
+# vst3-dll64 and vst3-so.
+#   check_binary.sh KIND FILE
 set -euo pipefail
 kind=$1 file=$2
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -21,14 +23,20 @@ check_dll() {
     echo "$kind: $format, exports: $exports, imports: $(echo $imports)"
 }
 
+check_so() {
+    local expected=$1
+    exports=$(nm -D --defined-only "$file" | awk '{print $3}' | sort | tr '\n' ' ')
+    [ "$exports" = "$expected" ] || fail "exports are '$exports', expected '$expected'"
+    echo "$kind: exports: $exports"
+}
+
 case "$kind" in
     dll) check_dll i686-w64-mingw32-objdump pei-i386 "main " ;;
     dll64) check_dll x86_64-w64-mingw32-objdump pei-x86-64 "VSTPluginMain main " ;;
-    so)
-        exports=$(nm -D --defined-only "$file" | awk '{print $3}' | sort | tr '\n' ' ')
-        [ "$exports" = "VSTPluginMain main " ] || fail "exports are '$exports'"
-        echo "so: exports: $exports"
-        ;;
+    vst3-dll) check_dll i686-w64-mingw32-objdump pei-i386 "ExitDll GetPluginFactory InitDll " ;;
+    vst3-dll64) check_dll x86_64-w64-mingw32-objdump pei-x86-64 "ExitDll GetPluginFactory InitDll " ;;
+    so) check_so "VSTPluginMain main " ;;
+    vst3-so) check_so "GetPluginFactory ModuleEntry ModuleExit " ;;
     *) fail "unknown kind $kind" ;;
 esac
 echo "1 passed, 0 failed"

@@ -2,6 +2,7 @@
 //   host/seeds, host/regressions     sessions for the host-session target
 //                                    (the same as those kept in the tests)
 //   files/seeds, files/regressions   files for the audio-file target
+//   state/seeds                      saved states for the state decoder
 // Each regression input is named for the fault it once exposed.
 #include <sndfile.h>
 #include <unistd.h>
@@ -177,6 +178,7 @@ void writeHostInputs(const std::filesystem::path& root) {
 }  // namespace fuzz
 
 void writeFileInputs(const std::filesystem::path& root);
+void writeStateInputs(const std::filesystem::path& root);
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -185,5 +187,6 @@ int main(int argc, char** argv) {
     }
     fuzz::writeHostInputs(argv[1]);
     writeFileInputs(argv[1]);
+    writeStateInputs(argv[1]);
     return 0;
 }

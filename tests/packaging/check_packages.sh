@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Checks the release packages as a user receives them. The Debian package is
 # unpacked into a scratch root: its declared dependencies, exactly its files,
-# the plug-in and the LV2 bundle where Linux hosts look, and quillo-limit runs
-# from it. The Windows zip holds the licence and both DLLs, each in its folder
-# with its format, exports and imports.   check_packages.sh DIST_DIR
+# the three plug-ins where Linux hosts look (VST 2, VST 3, LV2), and
+# quillo-limit runs from it. The Windows zip holds the licence, both DLLs, each
+# in its folder, and the VST 3 bundle with its three binaries, each with its
+# format, exports and imports.   check_packages.sh DIST_DIR
 set -euo pipefail
+export LC_ALL=C  # file lists sorted byte by byte
 dist=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 check_binary="$here/../blackbox/check_binary.sh"
@@ -26,15 +28,17 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libsndfile1 libebur128-1 libx11-6; do
     grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
-files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | LC_ALL=C sort | tr '\n' ' ')
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $NF}' | sort | tr '\n' ' ')
+bundle=Vrn-Quillo_Limiter.vst3/Contents
 lv2="./usr/lib/lv2/vrn-quillo-limiter.lv2"
 expected="./usr/bin/quillo-limit $lv2/manifest.ttl $lv2/presets.ttl $lv2/vrn-quillo-limiter-ui.so \
 $lv2/vrn-quillo-limiter.so $lv2/vrn-quillo-limiter.ttl ./usr/lib/vst/Vrn-Quillo_Limiter.so \
-./usr/share/doc/vrn-quillo-limiter/copyright "
+./usr/lib/vst3/$bundle/x86_64-linux/Vrn-Quillo_Limiter.so ./usr/share/doc/vrn-quillo-limiter/copyright "
 [ "$files" = "$expected" ] || fail "the .deb holds '$files'"
 root="$scratch/root"
 dpkg -x "$deb" "$root"
 bash "$check_binary" so "$root/usr/lib/vst/Vrn-Quillo_Limiter.so" >/dev/null
+bash "$check_binary" vst3-so "$root/usr/lib/vst3/$bundle/x86_64-linux/Vrn-Quillo_Limiter.so" >/dev/null
 bash "$here/../formats/lv2/check_bundle.sh" "$root/usr/lib/lv2/vrn-quillo-limiter.lv2" >/dev/null
 [ -n "$(LV2_PATH="$root/usr/lib/lv2" lv2ls)" ] || fail "lilv finds no plug-in in the installed bundle"
 answer=$("$root/usr/bin/quillo-limit" --version) || fail "installed quillo-limit --version failed"
@@ -46,10 +50,13 @@ cmake -E chdir "$scratch" cmake -E tar xf "$zip"
 top="$scratch/$(basename "$zip" .zip)"
 [ -d "$top" ] || fail "the zip does not unpack into one folder named as itself"
 files=$(cd "$top" && find . -type f | sort | tr '\n' ' ')
-expected="./32-bit/Vrn-Quillo_Limiter.dll ./64-bit/Vrn-Quillo_Limiter.dll ./LICENSE.txt "
+expected="./32-bit/Vrn-Quillo_Limiter.dll ./64-bit/Vrn-Quillo_Limiter.dll ./LICENSE.txt ./$bundle/x86-win/Vrn-Quillo_Limiter.vst3 ./$bundle/x86_64-linux/Vrn-Quillo_Limiter.so ./$bundle/x86_64-win/Vrn-Quillo_Limiter.vst3 "
 [ "$files" = "$expected" ] || fail "the zip holds '$files'"
 bash "$check_binary" dll "$top/32-bit/Vrn-Quillo_Limiter.dll" >/dev/null
 bash "$check_binary" dll64 "$top/64-bit/Vrn-Quillo_Limiter.dll" >/dev/null
+bash "$check_binary" vst3-dll "$top/$bundle/x86-win/Vrn-Quillo_Limiter.vst3" >/dev/null
+bash "$check_binary" vst3-dll64 "$top/$bundle/x86_64-win/Vrn-Quillo_Limiter.vst3" >/dev/null
+bash "$check_binary" vst3-so "$top/$bundle/x86_64-linux/Vrn-Quillo_Limiter.so" >/dev/null
 grep -q '^MIT License' "$top/LICENSE.txt" || fail "no licence in the zip"
-echo "zip: $(basename "$zip"): 32-bit and 64-bit DLLs, LICENSE.txt"
+echo "zip: $(basename "$zip"): 32-bit and 64-bit DLLs, the VST 3 bundle, LICENSE.txt"
 echo "1 passed, 0 failed"

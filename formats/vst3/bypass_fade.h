@@ -1,0 +1,55 @@
+// The VST 3 bypass: the input delayed by the effect's latency, so that
+// switching does not shift the track against the others, reached through a
+// short crossfade with the effect's output, so that switching does not click.
+// The effect keeps running while bypassed: when the bypass ends, its output is
+// the one it would have had all along, and after the fade every sample is
+// again the effect's own. Nothing of the input is kept while the bypass is
+// off: a request first collects one latency of input, then the fade begins.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "formats/shared/effect_host.h"
+
+namespace vst3 {
+
+// The crossfade's length.
+constexpr double kBypassFadeSeconds = 0.01;
+
+class BypassFade {
+public:
+    // Outside the audio thread: room for the delay and for the longest piece.
+    void prepare(int32_t latency, int32_t longestPiece, double rate);
+    // The given state without a fade (a bypass that starts on has silence
+    // for its first latency, as the effect has).
+    void reset(bool bypassed);
+    // The state to fade to, from any piece on.
+    void request(bool bypassed) { wanted = bypassed; }
+
+    // One piece of at most the prepared length, in two steps around the
+    // effect: its input taken before the effect may overwrite it (the host may
+    // hand one buffer for both), then the delayed input mixed into the effect's
+    // output as far as the fade has come. `channels` is 1 where one buffer
+    // serves both of the effect's inputs and both of its outputs.
+    void take(const float* const* inputs, int32_t frames, int32_t channels);
+    void mixInto(float* const* outputs, int32_t frames, int32_t channels);
+
+private:
+    float mix(int32_t channel, float* output, int32_t frames, float from) const;
+    void keepHistory(int32_t frames, int32_t channels);
+
+    int32_t delay = 0;
+    float step = 1.0f;
+    float amount = 0.0f;    // of the delayed input: 0 is the effect's output alone, 1 the bypass
+    int32_t collected = 0;  // input samples seen since the bypass was first wanted, up to the delay
+    bool wanted = false;
+    bool mixing = false;    // the piece taken is mixed
+    // Per channel: the last `delay` input samples before the piece (the last
+    // `collected` of them are known), and a copy of the piece's input.
+    std::array<std::vector<float>, formats::kEffectChannels> history;
+    std::array<std::vector<float>, formats::kEffectChannels> dry;
+};
+
+}  // namespace vst3

@@ -1,0 +1,182 @@
+// The controller's life, its values, the component's state, the editor's
+// edits on their way to the host, and the processor's messages.
+#include "formats/vst3/controller.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "formats/shared/state_codec.h"
+#include "formats/vst3/effect_entry.h"
+#include "formats/vst3/plug_view.h"
+
+namespace vst3 {
+
+namespace {
+
+// Marks the controller busy with a change of the host's for as long as it lives.
+class HostChange {
+public:
+    explicit HostChange(bool& flag) : flag(flag), before(flag) { flag = true; }
+    ~HostChange() { flag = before; }
+    HostChange(const HostChange&) = delete;
+    HostChange& operator=(const HostChange&) = delete;
+
+private:
+    bool& flag;
+    bool before;
+};
+
+int32_t meterIndex(ParamID id) {
+    const auto* found = std::find(std::begin(kMeterIds), std::end(kMeterIds), id);
+    return found != std::end(kMeterIds) ? static_cast<int32_t>(found - std::begin(kMeterIds)) : -1;
+}
+
+}  // namespace
+
+Controller::~Controller() { terminate(); }
+
+tresult Controller::queryInterface(const char* iid, void** object) {
+    return answerQuery<IEditController, IPluginBase, IUnitInfo, IConnectionPoint>(this, iid, object);
+}
+
+uint32_t Controller::release() {
+    const uint32_t left = references.drop();
+    if (left == 0) delete this;
+    return left;
+}
+
+tresult Controller::initialize(FUnknown* hostContextGiven) {
+    if (effect) return kResultFalse;
+    context.hold(hostContextGiven);
+    effect.reset(new (std::nothrow) formats::EffectHost(quilloEntry, this));
+    texts.reset(new (std::nothrow) formats::ParameterTexts(quilloEntry));
+    if (!effect || !effect->valid() || !texts || !texts->valid()) {
+        terminate();
+        return kResultFalse;
+    }
+    for (int32_t i = 0; i < kEffectParameterCount; ++i) defaults[static_cast<size_t>(i)] = effect->parameter(i);
+    return kResultOk;
+}
+
+tresult Controller::terminate() {
+    if (view != nullptr) view->detach();
+    effect.reset();
+    texts.reset();
+    handler.reset();
+    peer.reset();
+    context.reset();
+    return kResultOk;
+}
+
+// The processor's state, read the same way: the controller shows the programs
+// and values the processor now has.
+tresult Controller::setComponentState(IBStream* state) {
+    if (!effect || state == nullptr) return kInvalidArgument;
+    const auto bytes = readStream(state, kLargestState);
+    if (!bytes) return kResultFalse;
+    const auto restored = formats::decodeState(bytes->data(), bytes->size());
+    if (!restored) return kResultFalse;
+    {
+        HostChange change(hostChanging);
+        formats::applyState(*effect, *restored);
+    }
+    if (restored->bypass) bypassed = *restored->bypass;
+    HostPointer<IUnitHandler> units;
+    if (units.query(handler.get())) units->notifyProgramListChange(kProgramListId, kAllProgramsInvalid);
+    return kResultOk;
+}
+
+ParamValue Controller::getParamNormalized(ParamID id) {
+    if (!effect) return 0.0;
+    if (isEffectParameter(id)) return effect->parameter(static_cast<int32_t>(id));
+    if (id == kBypassId) return bypassed ? 1.0 : 0.0;
+    if (id == kProgramId) return programValue(effect->program());
+    const int32_t meter = meterIndex(id);
+    return meter >= 0 ? meters[static_cast<size_t>(meter)] : 0.0;
+}
+
+// The host's changes, for the values shown and the editor; the processor has
+// them from the host. Values outside 0..1 are taken as the nearer end.
+tresult Controller::setParamNormalized(ParamID id, ParamValue value) {
+    if (!effect || !std::isfinite(value)) return kInvalidArgument;
+    value = std::clamp(value, 0.0, 1.0);
+    if (isEffectParameter(id)) {
+        HostChange change(hostChanging);
+        effect->setParameter(static_cast<int32_t>(id), static_cast<float>(value));
+    } else if (id == kBypassId) {
+        bypassed = bypassOf(value);
+    } else if (id == kProgramId) {
+        selectProgram(programOf(value));
+    } else if (const int32_t meter = meterIndex(id); meter >= 0) {
+        meters[static_cast<size_t>(meter)] = static_cast<float>(value);
+        formats::MeterValues shown;
+        if (meter < formats::kEffectChannels) shown.gain[meter] = meters[static_cast<size_t>(meter)];
+        else shown.kneeLamp = meters[static_cast<size_t>(meter)];
+        effect->showMeters(shown);
+    } else {
+        return kInvalidArgument;
+    }
+    return kResultOk;
+}
+
+// A program loads its values, which the host then reads again.
+void Controller::selectProgram(int32_t program) {
+    if (program == effect->program()) return;
+    {
+        HostChange change(hostChanging);
+        effect->selectProgram(program);
+    }
+    if (handler) handler->restartComponent(kParamValuesChanged);
+}
+
+// The editor's changes come from the effect as it reports them to a VST 2
+// host, one value at a time; each goes to the host as an edit of its own.
+void Controller::parameterAutomated(int32_t index, float value) {
+    if (hostChanging || !handler || !isEffectParameter(static_cast<ParamID>(index))) return;
+    const auto id = static_cast<ParamID>(index);
+    handler->beginEdit(id);
+    handler->performEdit(id, value);
+    handler->endEdit(id);
+}
+
+tresult Controller::setComponentHandler(IComponentHandler* given) {
+    handler.hold(given);
+    return kResultOk;
+}
+
+// One editor at a time: the effect has one.
+IPlugView* Controller::createView(FIDString name) {
+    if (!effect || view != nullptr || name == nullptr || std::strcmp(name, kEditorViewType) != 0 ||
+        !effect->hasEditor())
+        return nullptr;
+    view = new (std::nothrow) PlugView(*this);
+    return view;
+}
+
+void Controller::viewClosed(const PlugView* closed) {
+    if (view == closed) view = nullptr;
+}
+
+tresult Controller::connect(IConnectionPoint* other) {
+    if (other == nullptr) return kInvalidArgument;
+    peer.hold(other);
+    return kResultOk;
+}
+
+tresult Controller::disconnect(IConnectionPoint* other) {
+    if (other == nullptr || other != peer.get()) return kInvalidArgument;
+    peer.reset();
+    return kResultOk;
+}
+
+tresult Controller::notify(IMessage* message) {
+    if (message == nullptr) return kInvalidArgument;
+    const FIDString id = message->getMessageID();
+    if (id == nullptr || std::strcmp(id, kLatencyMessage) != 0) return kResultFalse;
+    if (handler) handler->restartComponent(kLatencyChanged);
+    return kResultOk;
+}
+
+}  // namespace vst3

@@ -1,0 +1,203 @@
+// The processor as a component: life, buses, set-up, latency and state.
+#include "formats/vst3/processor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "formats/shared/state_codec.h"
+#include "formats/vst3/effect_entry.h"
+#include "formats/vst3/vst3_layout.h"
+
+namespace vst3 {
+
+namespace {
+
+constexpr char kInputBusName[] = "Input";
+constexpr char kOutputBusName[] = "Output";
+
+bool audioMainBus(MediaType type, int32_t index) { return type == kAudio && index == 0; }
+
+int32_t channelsOf(SpeakerArrangement arrangement) {
+    if (arrangement == kArrangementStereo) return kStereoChannels;
+    if (arrangement == kArrangementMono) return kMonoChannels;
+    return 0;
+}
+
+}  // namespace
+
+tresult Processor::queryInterface(const char* iid, void** object) {
+    return answerQuery<IComponent, IPluginBase, IAudioProcessor, IProcessContextRequirements, IConnectionPoint>(
+        this, iid, object);
+}
+
+uint32_t Processor::release() {
+    const uint32_t left = references.drop();
+    if (left == 0) delete this;
+    return left;
+}
+
+// The effect is made here rather than at construction, as hosts expect; it
+// starts at the usual rate and block size until the host sets its own.
+tresult Processor::initialize(FUnknown* context) {
+    if (effect) return kResultFalse;
+    host.query(context);
+    effect.reset(new (std::nothrow) formats::EffectHost(quilloEntry));
+    if (!effect || !effect->valid()) {
+        effect.reset();
+        return kResultFalse;
+    }
+    announcedLatency = effect->latency();
+    try {
+        return configure(kDefaultRate, kDefaultBlock);
+    } catch (...) {
+        effect.reset();
+        return kOutOfMemory;
+    }
+}
+
+tresult Processor::terminate() {
+    active = false;
+    effect.reset();
+    peer.reset();
+    host.reset();
+    return kResultOk;
+}
+
+tresult Processor::getControllerClassId(uint8_t classId[16]) {
+    if (classId == nullptr) return kInvalidArgument;
+    std::copy(kControllerClassId.bytes, kControllerClassId.bytes + sizeof kControllerClassId.bytes, classId);
+    return kResultOk;
+}
+
+int32_t Processor::getBusCount(MediaType type, BusDirection direction) {
+    return type == kAudio && (direction == kInput || direction == kOutput) ? 1 : 0;
+}
+
+tresult Processor::getBusInfo(MediaType type, BusDirection direction, int32_t index, BusInfo* bus) {
+    if (bus == nullptr || !audioMainBus(type, index) || (direction != kInput && direction != kOutput))
+        return kInvalidArgument;
+    bus->mediaType = kAudio;
+    bus->direction = direction;
+    bus->channelCount = channels;
+    copyText(bus->name, kString128, direction == kInput ? kInputBusName : kOutputBusName);
+    bus->busType = kMain;
+    bus->flags = kDefaultActive;
+    return kResultOk;
+}
+
+tresult Processor::activateBus(MediaType type, BusDirection direction, int32_t index, TBool) {
+    return audioMainBus(type, index) && (direction == kInput || direction == kOutput) ? kResultOk : kInvalidArgument;
+}
+
+// Stereo, or mono on both sides; anything else is refused and the buses stay
+// as they were.
+tresult Processor::setBusArrangements(SpeakerArrangement* inputs, int32_t inputCount, SpeakerArrangement* outputs,
+                                      int32_t outputCount) {
+    if (active || inputs == nullptr || outputs == nullptr || inputCount != 1 || outputCount != 1) return kResultFalse;
+    const int32_t wanted = channelsOf(inputs[0]);
+    if (wanted == 0 || inputs[0] != outputs[0]) return kResultFalse;
+    channels = wanted;
+    return kResultTrue;
+}
+
+tresult Processor::getBusArrangement(BusDirection direction, int32_t index, SpeakerArrangement* arrangement) {
+    if (arrangement == nullptr || index != 0 || (direction != kInput && direction != kOutput)) return kInvalidArgument;
+    *arrangement = channels == kMonoChannels ? kArrangementMono : kArrangementStereo;
+    return kResultOk;
+}
+
+tresult Processor::canProcessSampleSize(int32_t size) { return size == kSample32 ? kResultTrue : kResultFalse; }
+
+uint32_t Processor::getLatencySamples() {
+    return effect ? static_cast<uint32_t>(std::max(effect->latency(), 0)) : 0;
+}
+
+// Rates outside what hosts run at and blocks of no length are refused; the
+// set-up the processor had stays.
+tresult Processor::setupProcessing(ProcessSetup* setup) {
+    if (!effect || active || setup == nullptr || setup->symbolicSampleSize != kSample32) return kResultFalse;
+    if (!(setup->sampleRate >= kLowestRate && setup->sampleRate <= kHighestRate) || setup->maxSamplesPerBlock <= 0)
+        return kResultFalse;
+    try {
+        const tresult result = configure(setup->sampleRate, std::min(setup->maxSamplesPerBlock, kLargestEffectBlock));
+        announceLatency();
+        return result;
+    } catch (...) {
+        return kOutOfMemory;
+    }
+}
+
+tresult Processor::configure(double newRate, int32_t newMaxBlock) {
+    effect->setSampleRate(static_cast<float>(newRate));
+    effect->setBlockSize(newMaxBlock);
+    bypass.prepare(effect->latency(), newMaxBlock, newRate);
+    rate = newRate;
+    maxBlock = newMaxBlock;
+    meterInterval = std::max(1, static_cast<int32_t>(newRate * kMeterSendSeconds));
+    return kResultOk;
+}
+
+// Only the controller reaches the host's component handler, so a latency the
+// host has not seen yet is announced to it through the host's messages.
+void Processor::announceLatency() {
+    const int32_t latency = effect->latency();
+    if (latency == announcedLatency) return;
+    announcedLatency = latency;
+    if (!host || !peer) return;
+    Uid messageId = IMessage::iid;
+    void* created = nullptr;
+    if (host->createInstance(messageId.bytes, messageId.bytes, &created) != kResultOk || created == nullptr) return;
+    auto* message = static_cast<IMessage*>(created);
+    message->setMessageID(kLatencyMessage);
+    peer->notify(message);
+    message->release();
+}
+
+tresult Processor::setActive(TBool state) {
+    if (!effect) return kNotInitialized;
+    if (state != 0) {
+        effect->resume();
+        bypass.reset(bypassed);
+        sentMeters = formats::MeterValues();
+        framesSinceMeters = 0;
+        active = true;
+    } else {
+        active = false;
+        effect->suspend();
+    }
+    return kResultOk;
+}
+
+tresult Processor::getState(IBStream* state) {
+    if (!effect || state == nullptr) return kInvalidArgument;
+    const std::vector<uint8_t> bytes = formats::encodeState(formats::captureState(*effect, bypassed));
+    return writeStream(state, bytes) ? kResultOk : kResultFalse;
+}
+
+// Our own state, or a VST 2 bank or program a host hands over when it moves a
+// project to this plug-in; anything else changes nothing.
+tresult Processor::setState(IBStream* state) {
+    if (!effect || state == nullptr) return kInvalidArgument;
+    const auto bytes = readStream(state, kLargestState);
+    if (!bytes) return kResultFalse;
+    const auto restored = formats::decodeState(bytes->data(), bytes->size());
+    if (!restored) return kResultFalse;
+    formats::applyState(*effect, *restored);
+    if (restored->bypass) bypassed = *restored->bypass;
+    return kResultOk;
+}
+
+tresult Processor::connect(IConnectionPoint* other) {
+    if (other == nullptr) return kInvalidArgument;
+    peer.hold(other);
+    return kResultOk;
+}
+
+tresult Processor::disconnect(IConnectionPoint* other) {
+    if (other == nullptr || other != peer.get()) return kInvalidArgument;
+    peer.reset();
+    return kResultOk;
+}
+
+}  // namespace vst3
