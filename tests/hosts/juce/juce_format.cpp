@@ -2,7 +2,10 @@
 #include "hosts/juce/juce_format.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+
+#include "formats/lv2/lv2_ports.h"
 
 namespace juce_host {
 
@@ -13,10 +16,60 @@ constexpr double kCreationRate = 44100.0;
 constexpr int kCreationBlock = 512;
 constexpr int kTextLength = 1024;
 constexpr int kStereo = 2;
-// How far, normalised over a port's range, a port may lie from the value a
-// VST 2 text puts there: under half a 0.1 dB step of IN Gain's 80.1 dB, over
-// what three digits of a Knee percentage round away (0.05 of 100).
-constexpr float kPortTolerance = 6.0e-4f;
+// JUCE normalises an LV2 control port linearly over the range the bundle
+// declares (its LV2 parameters hold a NormalisableRange of the port's
+// minimum and maximum) and writes range.convertFrom0to1(value) into the port.
+juce::NormalisableRange<float> juceRange(int32_t index) {
+    const auto range = formats::lv2::portRange(index);
+    return {range.minimum, range.maximum};
+}
+
+// A VST 2 value goes in as JUCE's normalisation of the port value the bundle
+// gives for it. Through JUCE's arithmetic (convertFrom0to1 of that) every
+// float VST 2 value in 0..1 arrives as the port value of the same VST 2 value,
+// but for 21 Knee values a hair outside the window around a whole Knee step
+// (kKneeStepTolerance): the one percentage standing for each lies between
+// two of JUCE's, which land on the whole step. Read back, they differ.
+float normalisedFor(int32_t index, float vst2Value) {
+    return juceRange(index).convertTo0to1(formats::lv2::portValue(index, vst2Value));
+}
+
+// Floats as integers in the same order, to bisect the floats between two.
+int32_t orderOf(float value) {
+    int32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits < 0 ? std::numeric_limits<int32_t>::min() - bits : bits;
+}
+
+float floatOf(int32_t order) {
+    const int32_t bits = order < 0 ? std::numeric_limits<int32_t>::min() - order : order;
+    float value = 0.0f;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// The VST 2 value of the port behind a normalised value. JUCE's normalisation
+// rises with the port value, so the port values it gives `normalised` for are
+// the floats between the two ends found by bisection; the VST 2 value is
+// known where both ends (and so all between) stand for the same one.
+std::optional<float> vst2ValueOf(int32_t index, float normalised) {
+    const auto range = juceRange(index);
+    const auto firstAbove = [&](auto isAbove) {
+        int64_t low = orderOf(range.start);
+        int64_t high = int64_t{orderOf(range.end)} + 1;  // across zero, more floats than int32_t counts
+        while (low < high) {
+            const int64_t middle = low + (high - low) / 2;
+            if (isAbove(range.convertTo0to1(floatOf(static_cast<int32_t>(middle))))) high = middle;
+            else low = middle + 1;
+        }
+        return low;
+    };
+    const int64_t lowest = firstAbove([&](float n) { return n >= normalised; });
+    const int64_t highest = firstAbove([&](float n) { return n > normalised; }) - 1;
+    if (lowest > highest) return std::nullopt;
+    const auto low = formats::lv2::vst2Value(index, floatOf(static_cast<int32_t>(lowest)));
+    return low == formats::lv2::vst2Value(index, floatOf(static_cast<int32_t>(highest))) ? low : std::nullopt;
+}
 
 }  // namespace
 
@@ -30,61 +83,64 @@ std::unique_ptr<FormatInstance> JuceFormat::create() { return createInstance(); 
 std::unique_ptr<JuceInstance> JuceFormat::createInstance() {
     auto plugin = plugins.create(kCreationRate, kCreationBlock);
     if (plugin == nullptr) return nullptr;
-    return std::make_unique<JuceInstance>(std::move(plugin), reference.create(), reference.create());
+    if (auto vst2 = vst2ProgramNames.empty() ? reference.create() : nullptr) vst2ProgramNames = vst2->programNames();
+    return std::make_unique<JuceInstance>(std::move(plugin), vst2ProgramNames);
 }
 
-JuceInstance::JuceInstance(std::unique_ptr<juce::AudioPluginInstance> created, std::unique_ptr<FormatInstance> texts,
-                           std::unique_ptr<FormatInstance> start)
-    : instance(std::move(created)), vst2Texts(std::move(texts)), vst2Start(std::move(start)) {}
+// LV2 presets have no order of their own; JUCE lists them in the order lilv
+// finds them. A VST 2 program is found there by its name (the VST 2 build pads
+// it with spaces), the n-th program of a name (two are named "empty 4") as
+// the n-th preset of that label.
+JuceInstance::JuceInstance(std::unique_ptr<juce::AudioPluginInstance> created,
+                           const std::vector<std::string>& vst2ProgramNames)
+    : instance(std::move(created)) {
+    const int count = instance->getNumPrograms();
+    std::vector<bool> taken(static_cast<size_t>(count), false);
+    for (const auto& name : isLv2() ? vst2ProgramNames : std::vector<std::string>()) {
+        const juce::String label = juce::String(name).trimEnd();
+        for (int p = 0; p < count; ++p) {
+            if (taken[static_cast<size_t>(p)] || instance->getProgramName(p) != label) continue;
+            taken[static_cast<size_t>(p)] = true;
+            programOrder.push_back(p);
+            break;
+        }
+    }
+    for (int p = 0; p < count; ++p)
+        if (!taken[static_cast<size_t>(p)]) programOrder.push_back(p);
+}
 
 // JUCE's LV2 hosting makes the plug-in anew in prepareToPlay, from a saved
 // state that holds only what a run has taken into the ports: values set before
 // are lost there, so they are set again, as a host keeps what its user set.
 void JuceInstance::start(float rate, int32_t maxBlock) {
     prepare(*instance, rate, maxBlock);
-    if (!inUsersUnits()) return;
+    if (!isLv2()) return;
     for (const auto& [index, value] : lastSet) setParameter(index, value);
 }
 
 // VST 3 parameters are normalised as VST 2's are, and JUCE passes the value on.
 // LV2 control ports carry the user's units (decibels, percent, named modes),
 // which JUCE normalises over each port's range.
-bool JuceInstance::inUsersUnits() const { return instance->getPluginDescription().pluginFormatName == kLv2; }
-
-// Into a port in the user's units a value goes as a user types it: the text the
-// VST 2 build displays for it, or, for switches and lists, the step showing it.
-float JuceInstance::juceValue(int32_t index, float vst2Value) {
-    auto* p = parameterAt(*instance, index);
-    if (p == nullptr || !inUsersUnits()) return vst2Value;
-    vst2Texts->setParameter(index, vst2Value);
-    const juce::String text(vst2Texts->display(index).value_or(""));
-    if (!p->isDiscrete()) return p->getValueForText(text);
-    const int last = std::max(1, p->getNumSteps() - 1);
-    for (int step = 0; step <= last; ++step) {
-        const float value = static_cast<float>(step) / static_cast<float>(last);
-        if (p->getText(value, kTextLength) == text) return value;
-    }
-    return std::numeric_limits<float>::quiet_NaN();
-}
+bool JuceInstance::isLv2() const { return instance->getPluginDescription().pluginFormatName == kLv2; }
 
 void JuceInstance::setParameter(int32_t index, float vst2Value) {
-    if (auto* p = parameterAt(*instance, index)) p->setValue(juceValue(index, vst2Value));
+    if (auto* p = parameterAt(*instance, index)) p->setValue(isLv2() ? normalisedFor(index, vst2Value) : vst2Value);
     lastSet[index] = vst2Value;
 }
 
-// In the user's units a value cannot be read back as a VST 2 value: the value
-// last set (or the start value) is answered where the port holds what that
-// value puts there, and NaN, which equals nothing, otherwise. A port may hold
-// the exact value where the text rounds it (Knee 70.08 % shown as "70.1").
+// NaN, which equals nothing, where JUCE's value does not tell.
 float JuceInstance::parameter(int32_t index) {
     auto* p = parameterAt(*instance, index);
     if (p == nullptr) return std::numeric_limits<float>::quiet_NaN();
-    if (!inUsersUnits()) return p->getValue();
-    const float start = vst2Start->parameter(index);
-    for (const float candidate : {lastSet.count(index) ? lastSet[index] : start, start}) {
-        if (std::abs(juceValue(index, candidate) - p->getValue()) <= kPortTolerance) return candidate;
-    }
-    return std::numeric_limits<float>::quiet_NaN();
+    if (!isLv2()) return p->getValue();
+    return vst2ValueOf(index, p->getValue()).value_or(std::numeric_limits<float>::quiet_NaN());
+}
+
+// A port holds the VST 2 values of its own steps (IN Gain in tenths of a decibel).
+float JuceInstance::carried(int32_t index, float vst2Value) {
+    if (!isLv2()) return vst2Value;
+    return formats::lv2::vst2Value(index, formats::lv2::portValue(index, vst2Value))
+        .value_or(std::numeric_limits<float>::quiet_NaN());
 }
 
 std::optional<std::string> JuceInstance::parameterName(int32_t index) {
@@ -96,26 +152,26 @@ std::optional<std::string> JuceInstance::parameterName(int32_t index) {
 // that are not switches or lists: nothing there is the plug-in's text.
 std::optional<std::string> JuceInstance::parameterUnit(int32_t index) {
     auto* p = parameterAt(*instance, index);
-    if (p == nullptr || inUsersUnits()) return std::nullopt;
+    if (p == nullptr || isLv2()) return std::nullopt;
     return p->getLabel().toStdString();
 }
 
 std::optional<std::string> JuceInstance::display(int32_t index) {
     auto* p = parameterAt(*instance, index);
-    if (p == nullptr || (inUsersUnits() && !p->isDiscrete())) return std::nullopt;
+    if (p == nullptr || (isLv2() && !p->isDiscrete())) return std::nullopt;
     return p->getCurrentValueAsText().toStdString();
 }
 
 std::vector<std::string> JuceInstance::programNames() {
     std::vector<std::string> names;
-    for (int p = 0; p < instance->getNumPrograms(); ++p) names.push_back(instance->getProgramName(p).toStdString());
+    for (const int p : programOrder) names.push_back(instance->getProgramName(p).toStdString());
     return names;
 }
 
 // Hosts show a program's values once they have come back from the plug-in:
 // the processor takes the change in a block, the controller from JUCE's timer.
 void JuceInstance::selectProgram(int32_t index) {
-    instance->setCurrentProgram(index);
+    if (index >= 0 && static_cast<size_t>(index) < programOrder.size()) instance->setCurrentProgram(programOrder[index]);
     juce_host::process(*instance, nullptr, nullptr, 0, 0);
     settle();
 }

@@ -16,8 +16,8 @@ class JuceInstance;
 
 class JuceFormat : public FormatUnderTest {
 public:
-    // `reference` is the VST 2 build, whose display texts carry values into
-    // formats that take them in the user's units.
+    // `reference` is the VST 2 build, whose program names find the programs
+    // in formats that keep them in no order of their own.
     JuceFormat(const char* formatName, const char* path, FormatUnderTest& reference);
 
     std::string name() const override;
@@ -28,19 +28,19 @@ public:
 private:
     PluginSource plugins;
     FormatUnderTest& reference;
+    std::vector<std::string> vst2ProgramNames;
 };
 
 class JuceInstance : public FormatInstance {
 public:
-    // `texts` and `start` are instances of the VST 2 build: one to render
-    // display texts, one left as created for the start values.
-    JuceInstance(std::unique_ptr<juce::AudioPluginInstance> created, std::unique_ptr<FormatInstance> texts,
-                 std::unique_ptr<FormatInstance> start);
+    // `vst2ProgramNames` are the VST 2 build's, in its order.
+    JuceInstance(std::unique_ptr<juce::AudioPluginInstance> created, const std::vector<std::string>& vst2ProgramNames);
 
     void start(float rate, int32_t maxBlock) override;
     int32_t latency() override { return instance->getLatencySamples(); }
     void setParameter(int32_t index, float vst2Value) override;
     float parameter(int32_t index) override;
+    float carried(int32_t index, float vst2Value) override;
     std::optional<std::string> parameterName(int32_t index) override;
     std::optional<std::string> parameterUnit(int32_t index) override;
     std::optional<std::string> display(int32_t index) override;
@@ -51,13 +51,13 @@ public:
     juce::AudioPluginInstance& plugin() { return *instance; }
 
 private:
-    bool inUsersUnits() const;
-    float juceValue(int32_t index, float vst2Value);
+    bool isLv2() const;
 
     std::unique_ptr<juce::AudioPluginInstance> instance;
-    std::unique_ptr<FormatInstance> vst2Texts;
-    std::unique_ptr<FormatInstance> vst2Start;
     std::map<int32_t, float> lastSet;
+    // JUCE's program for each of the VST 2 build's, then those no VST 2
+    // program names.
+    std::vector<int> programOrder;
 };
 
 }  // namespace juce_host
