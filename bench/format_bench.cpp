@@ -9,10 +9,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/loud_noise.h"
+#include "bench/median_reporter.h"
 #include "formats/vst3/effect_entry.h"
 #include "formats/vst3/factory.h"
 #include "formats/vst3/vst3_layout.h"
@@ -21,11 +22,8 @@ namespace {
 
 using namespace vst3;
 
-constexpr int32_t kFrames = 1 << 16;  // the material cycles through this many frames
-constexpr float kNoisePeak = 3.16f;
-constexpr uint32_t kShiftA = 13, kShiftB = 17, kShiftC = 5;
-constexpr int kDroppedBits = 8;
-constexpr float kHalfRange = 8388608.0f;
+using quillo_bench::loudNoise;
+constexpr int32_t kFrames = quillo_bench::kNoiseFrames;
 constexpr double kRate = 44100.0;
 constexpr int64_t kSmallBlock = 32, kCommonBlock = 512;
 constexpr int kRepetitions = 9;
@@ -35,18 +33,6 @@ constexpr intptr_t kMainsOn = 1;
 // Room in the host's outgoing list: a few parameters, a few points each.
 constexpr int32_t kQueues = 8;
 constexpr int32_t kPoints = 16;
-
-std::vector<float> loudNoise(uint32_t seed) {
-    std::vector<float> v(kFrames);
-    uint32_t s = seed;
-    for (auto& x : v) {
-        s ^= s << kShiftA;
-        s ^= s >> kShiftB;
-        s ^= s << kShiftC;
-        x = (static_cast<float>(s >> kDroppedBits) / kHalfRange - 1.0f) * kNoisePeak;
-    }
-    return v;
-}
 
 // A host's parameter list without allocation: fixed room, emptied per block.
 class Queue final : public IParamValueQueue {
@@ -173,27 +159,7 @@ void vst3Process(benchmark::State& state) {
     perFrame(state, block);
 }
 
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median") continue;
-            const auto counter = run.counters.find("per_frame");
-            if (counter == run.counters.end()) continue;
-            medians[run.run_name.function_name + "/" + run.run_name.args] = counter->second;
-        }
-    }
-    double median(const std::string& name) const {
-        const auto found = medians.find(name);
-        return found == medians.end() ? 0.0 : found->second * 1e9;
-    }
-
-private:
-    std::map<std::string, double> medians;
-};
-
-void printSummary(const SummaryReporter& r) {
+void printSummary(const quillo_bench::MedianReporter& r) {
     std::printf("\nMedians of %d runs in random order, ns per stereo frame "
                 "(loud noise, 44.1 kHz, default parameters):\n",
                 kRepetitions);
@@ -222,7 +188,7 @@ int main(int argc, char** argv) {
     int count = static_cast<int>(arguments.size());
     benchmark::Initialize(&count, arguments.data());
     if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) return 1;
-    SummaryReporter reporter;
+    quillo_bench::MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printSummary(reporter);
     benchmark::Shutdown();

@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "bench/loud_noise.h"
+#include "bench/median_reporter.h"
 #include "bench/recursion_floors.h"
 #include "dsp/engine_timing.h"
 #include "dsp/gain_table.h"
@@ -133,30 +133,9 @@ void smootherAlone(benchmark::State& state) {
     perFrame(state, kFrames);
 }
 
-// The console output, and the median time per frame of each benchmark kept
-// for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median") continue;
-            const auto counter = run.counters.find("per_frame");
-            if (counter != run.counters.end()) medians[run.run_name.function_name + "/" + run.run_name.args] = counter->second;
-        }
-    }
-    double median(const std::string& name) const {
-        const auto found = medians.find(name);
-        return found == medians.end() ? 0.0 : found->second * 1e9;
-    }
-
-private:
-    std::map<std::string, double> medians;
-};
-
 double timesRealTime(double ns) { return ns > 0.0 ? 1e9 / (ns * quillo::kReferenceRate) : 0.0; }
 
-void printSummary(const SummaryReporter& r) {
+void printSummary(const quillo_bench::MedianReporter& r) {
     const double small = r.median("processBlocks/" + std::to_string(kSmallBlock));
     const double common = r.median("processBlocks/" + std::to_string(kCommonBlock));
     const double large = r.median("processBlocks/" + std::to_string(kLargeBlock));
@@ -191,7 +170,7 @@ BENCHMARK(smootherAlone)->MinTime(kMinTime)->Repetitions(kRepetitions)->ReportAg
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    SummaryReporter reporter;
+    quillo_bench::MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printSummary(reporter);
     benchmark::Shutdown();

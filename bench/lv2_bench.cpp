@@ -12,12 +12,12 @@
 #include <lv2/urid/urid.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/loud_noise.h"
+#include "bench/median_reporter.h"
 #include "host/vst_abi.h"
 
 namespace {
@@ -195,33 +195,15 @@ void lv2Bundle(benchmark::State& state) { blocks<LilvHosted>(state, QUILLO_LV2_B
 void vst2Build(benchmark::State& state) { blocks<Vst2Hosted>(state); }
 void x42Peer(benchmark::State& state) { blocks<LilvHosted>(state, kPeerBundle, kPeerUri); }
 
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median") continue;
-            const auto counter = run.counters.find("per_frame");
-            if (counter != run.counters.end()) medians[run.run_name.function_name + "/" + run.run_name.args] = counter->second;
-        }
-    }
-    double median(const char* name, int64_t block) const {
-        const auto found = medians.find(std::string(name) + "/" + std::to_string(block));
-        return found == medians.end() ? 0.0 : found->second * 1e9;
-    }
-
-private:
-    std::map<std::string, double> medians;
-};
-
 double percent(double a, double b) { return b > 0.0 ? 100.0 * (a / b - 1.0) : 0.0; }
 
-void printSummary(const SummaryReporter& r) {
+void printSummary(const quillo_bench::MedianReporter& r) {
     std::printf("\nMedians of the repeated runs, ns per stereo frame (loud noise, 44.1 kHz, default parameters):\n");
     std::printf("  block   LV2 bundle   VST 2 build   LV2 vs VST 2   x42 dpl stereo   ours vs x42\n");
     for (int64_t block : {kCommonBlock, kSmallBlock}) {
-        const double lv2 = r.median("lv2Bundle", block), vst2 = r.median("vst2Build", block);
-        const double peer = r.median("x42Peer", block);
+        const std::string args = "/" + std::to_string(block);
+        const double lv2 = r.median("lv2Bundle" + args), vst2 = r.median("vst2Build" + args);
+        const double peer = r.median("x42Peer" + args);
         std::printf("  %5lld   %10.2f   %11.2f   %+11.1f %%   %14.2f   %+9.1f %%\n", static_cast<long long>(block), lv2,
                     vst2, percent(lv2, vst2), peer, percent(lv2, peer));
     }
@@ -236,7 +218,7 @@ BENCHMARK(x42Peer)->Arg(kCommonBlock)->Arg(kSmallBlock)->MinTime(kMinTime)->Repe
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    SummaryReporter reporter;
+    quillo_bench::MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printSummary(reporter);
     benchmark::Shutdown();
