@@ -69,8 +69,7 @@ void LimiterEngine::freeRings() {
 // made on the float length, so that no length too large for an int32_t can
 // pass it by wrapping. A segment must hold at least one frame: a shorter one
 // (rates below 6.3 kHz) writes its ramp behind the read position, and gains
-// far outside [0, 1] reach the output. With a whole frame per segment the
-// window holds more than the two entries the vector path needs.
+// far outside [0, 1] reach the output.
 bool LimiterEngine::fitsHistories(const EngineTiming& t) {
     if (!positiveFinite(t.rateInverse) || !positiveFinite(t.segmentLength) ||
         !positiveFinite(t.rampLength) || !positiveFinite(t.windowLength)) {
@@ -179,8 +178,9 @@ void LimiterEngine::process(float** inputs, float** outputs, int32_t frames, con
     // histories were laid out for it, and a rate set since (by this instance or
     // by another one, the timing values being shared) acts from the next reset.
     const Lengths& len = resetLengths;
-    // The vector path serves every timing reset admits (see fitsHistories).
-    const bool generic = forceGeneric;
+    // The vector path needs at least two entries of history and one frame per
+    // segment.
+    const bool generic = forceGeneric || len.window < quillo::kPairFrames || len.segment < 1;
     // A block longer than the reset's block size runs as the host would have cut
     // it: pieces of at most that size, one after the other.
     for (int32_t offset = 0; offset < frames;) {
