@@ -185,12 +185,5 @@ int main(int argc, char** argv) {
     std::vector<char*> arguments(argv, argv + argc);
     char interleave[] = "--benchmark_enable_random_interleaving=true";
     arguments.insert(arguments.begin() + 1, interleave);
-    int count = static_cast<int>(arguments.size());
-    benchmark::Initialize(&count, arguments.data());
-    if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) return 1;
-    quillo_bench::MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    printSummary(reporter);
-    benchmark::Shutdown();
-    return 0;
+    return quillo_bench::runBenchmarks(static_cast<int>(arguments.size()), arguments.data(), printSummary);
 }

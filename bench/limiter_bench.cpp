@@ -167,12 +167,4 @@ BENCHMARK(processBlocks)
 BENCHMARK(followerAlone)->MinTime(kMinTime)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 BENCHMARK(smootherAlone)->MinTime(kMinTime)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    quillo_bench::MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    printSummary(reporter);
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return quillo_bench::runBenchmarks(argc, argv, printSummary); }

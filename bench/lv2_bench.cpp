@@ -215,12 +215,4 @@ BENCHMARK(lv2Bundle)->Arg(kCommonBlock)->Arg(kSmallBlock)->MinTime(kMinTime)->Re
 BENCHMARK(vst2Build)->Arg(kCommonBlock)->Arg(kSmallBlock)->MinTime(kMinTime)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 BENCHMARK(x42Peer)->Arg(kCommonBlock)->Arg(kSmallBlock)->MinTime(kMinTime)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    quillo_bench::MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    printSummary(reporter);
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return quillo_bench::runBenchmarks(argc, argv, printSummary); }

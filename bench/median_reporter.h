@@ -30,4 +30,16 @@ private:
     std::map<std::string, double> medians;
 };
 
+// A benchmark program's main: the benchmarks asked for on the command line,
+// then the program's summary of their medians.
+inline int runBenchmarks(int argc, char** argv, void (*printSummary)(const MedianReporter&)) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    MedianReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printSummary(reporter);
+    benchmark::Shutdown();
+    return 0;
+}
+
 }  // namespace quillo_bench

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
+#include <vector>
 
 #include "editor/x11/x_error_trap.h"
 #include "formats/lv2/lv2_identity.h"
@@ -48,7 +50,8 @@ public:
     void parameterAutomated(int32_t index, float value) override;
 
 private:
-    Window editorWindow(Window parent, Window* before, unsigned int beforeCount);
+    std::optional<std::vector<Window>> childrenOf(Window window);
+    Window editorWindow(Window parent, const std::vector<Window>& before);
     void showRouting();
     void endGestures();
     bool buttonHeld();
@@ -86,41 +89,35 @@ bool LimiterUi::open(Window parent, const LV2UI_Touch* hostTouch, const LV2UI_Re
     display = XOpenDisplay(nullptr);
     if (display == nullptr) return false;
     adoptConnection(display);
-    Window root = None, up = None;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    {
-        XErrorTrap trap;
-        if (XQueryTree(display, parent, &root, &up, &children, &count) == 0) return false;
-    }
-    const bool opened = host.openEditor(reinterpret_cast<void*>(parent));
-    const Window shown = opened ? editorWindow(parent, children, count) : None;
-    if (children != nullptr) XFree(children);
+    const auto before = childrenOf(parent);
+    if (!before || !host.openEditor(reinterpret_cast<void*>(parent))) return false;
+    const Window shown = editorWindow(parent, *before);
     if (shown == None) return false;
     *widget = reinterpret_cast<LV2UI_Widget>(shown);
-    ERect* rectangle = nullptr;
-    host.record()->dispatcher(host.record(), effEditGetRect, 0, 0, &rectangle, 0.0f);
-    if (resize != nullptr && rectangle != nullptr) {
-        resize->ui_resize(resize->handle, rectangle->right - rectangle->left, rectangle->bottom - rectangle->top);
-    }
+    int32_t width = 0, height = 0;
+    if (resize != nullptr && host.editorSize(width, height)) resize->ui_resize(resize->handle, width, height);
     showRouting();
     return true;
 }
 
-// The child of the parent that the editor added.
-Window LimiterUi::editorWindow(Window parent, Window* before, unsigned int beforeCount) {
+// The window's children; nothing where the window cannot be read.
+std::optional<std::vector<Window>> LimiterUi::childrenOf(Window window) {
     XErrorTrap trap;
     Window root = None, up = None;
     Window* children = nullptr;
     unsigned int count = 0;
-    Window found = None;
-    if (XQueryTree(display, parent, &root, &up, &children, &count) != 0) {
-        for (unsigned int i = 0; i < count && found == None; ++i) {
-            if (std::find(before, before + beforeCount, children[i]) == before + beforeCount) found = children[i];
-        }
-    }
+    if (XQueryTree(display, window, &root, &up, &children, &count) == 0) return std::nullopt;
+    std::vector<Window> list(children, children + (children != nullptr ? count : 0));
     if (children != nullptr) XFree(children);
-    return found;
+    return list;
+}
+
+// The child of the parent that the editor added.
+Window LimiterUi::editorWindow(Window parent, const std::vector<Window>& before) {
+    for (Window child : childrenOf(parent).value_or(std::vector<Window>())) {
+        if (std::find(before.begin(), before.end(), child) == before.end()) return child;
+    }
+    return None;
 }
 
 void LimiterUi::portEvent(uint32_t port, uint32_t size, uint32_t protocol, const void* buffer) {

@@ -71,12 +71,6 @@ std::string number(float value) {
 
 std::string presetUri(int32_t program) { return kPresetUriPrefix + std::to_string(program + 1); }
 
-std::string effectText(EffectHost& host, int32_t opcode, int32_t index = 0) {
-    char text[kTextBuffer] = {};
-    host.record()->dispatcher(host.record(), opcode, index, 0, text, 0.0f);
-    return trimmed(text);
-}
-
 std::string pinLabel(EffectHost& host, int32_t opcode, int32_t index) {
     VstPinProperties pin{};
     host.record()->dispatcher(host.record(), opcode, index, 0, &pin, 0.0f);
@@ -154,9 +148,9 @@ std::string pluginDescription(EffectHost& host, ParameterTexts& texts, const std
         << uri(kOutputGroupUri) << "\n    a pg:StereoGroup, pg:OutputGroup ;\n"
         << "    lv2:symbol \"out\" ;\n    lv2:name \"Output\" ;\n    pg:source " << uri(kInputGroupUri) << " .\n\n"
         << uri(kPluginUri) << "\n    a lv2:Plugin, doap:Project, lv2:LimiterPlugin ;\n"
-        << "    doap:name " << literal(effectText(host, effGetEffectName)) << " ;\n"
+        << "    doap:name " << literal(trimmed(host.effectName())) << " ;\n"
         << "    doap:license " << uri(kLicence) << " ;\n"
-        << "    doap:maintainer [ foaf:name " << literal(effectText(host, effGetVendorString)) << " ] ;\n"
+        << "    doap:maintainer [ foaf:name " << literal(trimmed(host.vendorName())) << " ] ;\n"
         << "    lv2:minorVersion " << minor << " ;\n    lv2:microVersion " << micro << " ;\n"
         << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
         << "    pg:mainInput " << uri(kInputGroupUri) << " ;\n    pg:mainOutput " << uri(kOutputGroupUri) << " ;\n"

@@ -41,12 +41,6 @@ tresult Controller::queryInterface(const char* iid, void** object) {
     return answerQuery<IEditController, IPluginBase, IUnitInfo, IConnectionPoint>(this, iid, object);
 }
 
-uint32_t Controller::release() {
-    const uint32_t left = references.drop();
-    if (left == 0) delete this;
-    return left;
-}
-
 tresult Controller::initialize(FUnknown* hostContextGiven) {
     if (effect) return kResultFalse;
     context.hold(hostContextGiven);
@@ -74,9 +68,7 @@ tresult Controller::terminate() {
 // and values the processor now has.
 tresult Controller::setComponentState(IBStream* state) {
     if (!effect || state == nullptr) return kInvalidArgument;
-    const auto bytes = readStream(state, kLargestState);
-    if (!bytes) return kResultFalse;
-    const auto restored = formats::decodeState(bytes->data(), bytes->size());
+    const auto restored = readState(state);
     if (!restored) return kResultFalse;
     {
         HostChange change(hostChanging);
@@ -159,17 +151,6 @@ void Controller::viewClosed(const PlugView* closed) {
     if (view == closed) view = nullptr;
 }
 
-tresult Controller::connect(IConnectionPoint* other) {
-    if (other == nullptr) return kInvalidArgument;
-    peer.hold(other);
-    return kResultOk;
-}
-
-tresult Controller::disconnect(IConnectionPoint* other) {
-    if (other == nullptr || other != peer.get()) return kInvalidArgument;
-    peer.reset();
-    return kResultOk;
-}
 
 tresult Controller::notify(IMessage* message) {
     if (message == nullptr) return kInvalidArgument;

@@ -31,7 +31,7 @@ public:
 
     tresult VST3_CALL queryInterface(const char* iid, void** object) override;
     uint32_t VST3_CALL addRef() override { return references.add(); }
-    uint32_t VST3_CALL release() override;
+    uint32_t VST3_CALL release() override { return references.release(this); }
 
     tresult VST3_CALL initialize(FUnknown* context) override;
     tresult VST3_CALL terminate() override;
@@ -63,8 +63,8 @@ public:
     tresult VST3_CALL getUnitByBus(MediaType, BusDirection, int32_t, int32_t, UnitID* unit) override;
     tresult VST3_CALL setUnitProgramData(int32_t, int32_t, IBStream*) override { return kNotImplemented; }
 
-    tresult VST3_CALL connect(IConnectionPoint* other) override;
-    tresult VST3_CALL disconnect(IConnectionPoint* other) override;
+    tresult VST3_CALL connect(IConnectionPoint* other) override { return peer.connect(other); }
+    tresult VST3_CALL disconnect(IConnectionPoint* other) override { return peer.disconnect(other); }
     tresult VST3_CALL notify(IMessage* message) override;
 
     // For the editor's view: the effect (null once terminated), the context the
@@ -74,6 +74,7 @@ public:
     void viewClosed(const PlugView* closed);
 
 private:
+    friend class References;  // deletes it at the last release
     ~Controller() override;
     void parameterAutomated(int32_t index, float value) override;
     void describeEffectParameter(int32_t index, ParameterInfo& info) const;
@@ -84,7 +85,7 @@ private:
     std::unique_ptr<formats::ParameterTexts> texts;
     HostPointer<FUnknown> context;
     HostPointer<IComponentHandler> handler;
-    HostPointer<IConnectionPoint> peer;
+    ConnectionPeer peer;
     PlugView* view = nullptr;
     std::array<float, kEffectParameterCount> defaults{};
     bool bypassed = false;

@@ -31,12 +31,6 @@ tresult PlugView::queryInterface(const char* iid, void** object) {
     return answerQuery<IPlugView, linux_loop::ITimerHandler, linux_loop::IEventHandler>(this, iid, object);
 }
 
-uint32_t PlugView::release() {
-    const uint32_t left = references.drop();
-    if (left == 0) delete this;
-    return left;
-}
-
 tresult PlugView::isPlatformTypeSupported(FIDString type) { return ourPlatform(type) ? kResultTrue : kResultFalse; }
 
 // An X window id arrives as the pointer's value, as the effect takes it.

@@ -25,7 +25,7 @@ public:
 
     tresult VST3_CALL queryInterface(const char* iid, void** object) override;
     uint32_t VST3_CALL addRef() override { return references.add(); }
-    uint32_t VST3_CALL release() override;
+    uint32_t VST3_CALL release() override { return references.release(this); }
 
     tresult VST3_CALL isPlatformTypeSupported(FIDString type) override;
     tresult VST3_CALL attached(void* parent, FIDString type) override;
@@ -47,6 +47,7 @@ public:
     void detach();
 
 private:
+    friend class References;  // deletes it at the last release
     ~PlugView();
     void joinRunLoop();
     void leaveRunLoop();

@@ -31,12 +31,6 @@ tresult Processor::queryInterface(const char* iid, void** object) {
         this, iid, object);
 }
 
-uint32_t Processor::release() {
-    const uint32_t left = references.drop();
-    if (left == 0) delete this;
-    return left;
-}
-
 // The effect is made here rather than at construction, as hosts expect; it
 // starts at the usual rate and block size until the host sets its own.
 tresult Processor::initialize(FUnknown* context) {
@@ -49,7 +43,8 @@ tresult Processor::initialize(FUnknown* context) {
     }
     announcedLatency = effect->latency();
     try {
-        return configure(kDefaultRate, kDefaultBlock);
+        configure(kDefaultRate, kDefaultBlock);
+        return kResultOk;
     } catch (...) {
         effect.reset();
         return kOutOfMemory;
@@ -120,22 +115,21 @@ tresult Processor::setupProcessing(ProcessSetup* setup) {
     if (!(setup->sampleRate >= kLowestRate && setup->sampleRate <= kHighestRate) || setup->maxSamplesPerBlock <= 0)
         return kResultFalse;
     try {
-        const tresult result = configure(setup->sampleRate, std::min(setup->maxSamplesPerBlock, kLargestEffectBlock));
+        configure(setup->sampleRate, std::min(setup->maxSamplesPerBlock, kLargestEffectBlock));
         announceLatency();
-        return result;
+        return kResultOk;
     } catch (...) {
         return kOutOfMemory;
     }
 }
 
-tresult Processor::configure(double newRate, int32_t newMaxBlock) {
+void Processor::configure(double newRate, int32_t newMaxBlock) {
     effect->setSampleRate(static_cast<float>(newRate));
     effect->setBlockSize(newMaxBlock);
     bypass.prepare(effect->latency(), newMaxBlock, newRate);
     rate = newRate;
     maxBlock = newMaxBlock;
     meterInterval = std::max(1, static_cast<int32_t>(newRate * kMeterSendSeconds));
-    return kResultOk;
 }
 
 // Only the controller reaches the host's component handler, so a latency the
@@ -175,29 +169,15 @@ tresult Processor::getState(IBStream* state) {
     return writeStream(state, bytes) ? kResultOk : kResultFalse;
 }
 
-// Our own state, or a VST 2 bank or program a host hands over when it moves a
-// project to this plug-in; anything else changes nothing.
+// Anything but a state (see readState) changes nothing.
 tresult Processor::setState(IBStream* state) {
     if (!effect || state == nullptr) return kInvalidArgument;
-    const auto bytes = readStream(state, kLargestState);
-    if (!bytes) return kResultFalse;
-    const auto restored = formats::decodeState(bytes->data(), bytes->size());
+    const auto restored = readState(state);
     if (!restored) return kResultFalse;
     formats::applyState(*effect, *restored);
     if (restored->bypass) bypassed = *restored->bypass;
     return kResultOk;
 }
 
-tresult Processor::connect(IConnectionPoint* other) {
-    if (other == nullptr) return kInvalidArgument;
-    peer.hold(other);
-    return kResultOk;
-}
-
-tresult Processor::disconnect(IConnectionPoint* other) {
-    if (other == nullptr || other != peer.get()) return kInvalidArgument;
-    peer.reset();
-    return kResultOk;
-}
 
 }  // namespace vst3

@@ -32,7 +32,7 @@ public:
 
     tresult VST3_CALL queryInterface(const char* iid, void** object) override;
     uint32_t VST3_CALL addRef() override { return references.add(); }
-    uint32_t VST3_CALL release() override;
+    uint32_t VST3_CALL release() override { return references.release(this); }
 
     tresult VST3_CALL initialize(FUnknown* context) override;
     tresult VST3_CALL terminate() override;
@@ -61,8 +61,8 @@ public:
     // The effect needs nothing of the host's transport.
     uint32_t VST3_CALL getProcessContextRequirements() override { return 0; }
 
-    tresult VST3_CALL connect(IConnectionPoint* other) override;
-    tresult VST3_CALL disconnect(IConnectionPoint* other) override;
+    tresult VST3_CALL connect(IConnectionPoint* other) override { return peer.connect(other); }
+    tresult VST3_CALL disconnect(IConnectionPoint* other) override { return peer.disconnect(other); }
     tresult VST3_CALL notify(IMessage*) override { return kResultFalse; }
 
 private:
@@ -73,9 +73,10 @@ private:
         float* outputs[formats::kEffectChannels];
     };
 
+    friend class References;  // deletes it at the last release
     ~Processor() = default;
 
-    tresult configure(double rate, int32_t maxBlock);
+    void configure(double rate, int32_t maxBlock);
     void announceLatency();
     bool usableBuffers(const ProcessData& data, Buffers& buffers) const;
     void applyChange(ParamID id, double value);
@@ -86,7 +87,7 @@ private:
     References references;
     std::unique_ptr<formats::EffectHost> effect;
     HostPointer<IHostApplication> host;
-    HostPointer<IConnectionPoint> peer;
+    ConnectionPeer peer;
     int32_t channels = 2;
     double rate = 0.0;
     int32_t maxBlock = 0;

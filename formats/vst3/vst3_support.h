@@ -10,7 +10,8 @@
 #include <tuple>
 #include <vector>
 
-#include "formats/vst3/vst3_base.h"
+#include "formats/shared/state_codec.h"
+#include "formats/vst3/vst3_layout.h"
 
 namespace vst3 {
 
@@ -36,8 +37,14 @@ tresult answerQuery(Object* self, const char* iid, void** object) {
 class References {
 public:
     uint32_t add() { return count.fetch_add(1) + 1; }
-    // The count left; the object deletes itself at 0.
-    uint32_t drop() { return count.fetch_sub(1) - 1; }
+    // The count left; `self`, the object these are the references of, is
+    // deleted at 0.
+    template <typename Object>
+    uint32_t release(Object* self) {
+        const uint32_t left = count.fetch_sub(1) - 1;
+        if (left == 0) delete self;
+        return left;
+    }
 
 private:
     std::atomic<uint32_t> count{1};
@@ -80,6 +87,21 @@ private:
     Interface* held = nullptr;
 };
 
+// The other half of the plug-in, as the host connects it.
+class ConnectionPeer : public HostPointer<IConnectionPoint> {
+public:
+    tresult connect(IConnectionPoint* other) {
+        if (other == nullptr) return kInvalidArgument;
+        hold(other);
+        return kResultOk;
+    }
+    tresult disconnect(IConnectionPoint* other) {
+        if (other == nullptr || other != get()) return kInvalidArgument;
+        reset();
+        return kResultOk;
+    }
+};
+
 // An 8-bit text into a UTF-16 field of `capacity` characters, always
 // terminated; the effect's texts are plain ASCII.
 void copyText(char16* field, size_t capacity, const std::string& text);
@@ -92,5 +114,12 @@ std::optional<std::string> asciiText(const char16* text, size_t capacity);
 // The whole remaining content of a host's stream, refused beyond `limit` bytes.
 std::optional<std::vector<uint8_t>> readStream(IBStream* stream, size_t limit);
 bool writeStream(IBStream* stream, const std::vector<uint8_t>& bytes);
+// A state from a host's stream: ours, or a VST 2 bank or program a host hands
+// over when it moves a project to this plug-in; nothing for anything else.
+inline std::optional<formats::RestoredState> readState(IBStream* stream) {
+    const auto bytes = readStream(stream, kLargestState);
+    if (!bytes) return std::nullopt;
+    return formats::decodeState(bytes->data(), bytes->size());
+}
 
 }  // namespace vst3

@@ -67,14 +67,6 @@ std::string line(const char* format, ...) {
     return std::string(text.data()) + "\n";
 }
 
-// Signed decibels with the unit, or "-inf" for silence.
-std::string level(double decibels, const char* unit) {
-    if (!std::isfinite(decibels)) return std::string("-inf ") + unit;
-    char text[kLineLength];
-    std::snprintf(text, sizeof(text), "%+.2f %s", decibels, unit);
-    return text;
-}
-
 // The terms of a delivery next to what was measured: the target and the gain
 // chosen for it, the ceiling and the sample level the limiter held to keep it.
 std::string deliveryLine(const Options& options, const JobSummary& summary) {
@@ -90,6 +82,13 @@ std::string deliveryLine(const Options& options, const JobSummary& summary) {
 }
 
 }  // namespace
+
+std::string level(double decibels, const char* unit) {
+    if (!std::isfinite(decibels)) return std::string("-inf ") + unit;
+    char text[kLineLength];
+    std::snprintf(text, sizeof(text), "%+.2f %s", decibels, unit);
+    return text;
+}
 
 std::string formatFileLine(const Options& options, const JobSummary& summary) {
     return line("%s -> %s: gain %+.1f dB, %s, true peak %s, sample peak %s", options.input.c_str(),

@@ -32,6 +32,8 @@ private:
     bool drawn = false;
 };
 
+// Signed decibels with the unit, or "-inf" for silence.
+std::string level(double decibels, const char* unit);
 // The closing summary of a run, in the units a mastering engineer reads.
 std::string formatSummary(const Options& options, const JobSummary& summary);
 // One file of a batch in one line: where it went and what it measures.

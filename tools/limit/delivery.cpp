@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "tools/limit/console.h"
 #include "tools/limit/measurements.h"
 #include "tools/limit/parallel.h"
 #include "tools/limit/tool_error.h"
@@ -40,12 +41,6 @@ constexpr double kFineTruePeakMarginDb = 0.05;
 constexpr int32_t kExactGridBits = 24;
 constexpr int64_t kReadFrames = 16384;
 constexpr std::size_t kFigureText = 64;
-
-std::string decibels(double value, const char* unit) {
-    char text[kFigureText];
-    std::snprintf(text, sizeof(text), "%+.2f %s", value, unit);
-    return text;
-}
 
 std::string gainText(int32_t step) {
     char text[kFigureText];
@@ -107,8 +102,6 @@ PassPlan planFor(const DeliveryFile& file, int32_t gain) {
     return plan;
 }
 
-// Search passes at a gain until the output's true peak (where it is to be
-// held) is within the ceiling; returns whether the ceiling had to come down.
 // The true peak a ceiling is held for: the higher of libebur128's figure and
 // the fine one (with the fine one's margin), so that meters with short and
 // with long filters read it under.
@@ -130,6 +123,8 @@ void loudnessPass(DeliveryFile& file, int32_t gain, const JobContext& context) {
     ++file.passes;
 }
 
+// Search passes at a gain until the output's true peak (where it is to be
+// held) is within the ceiling; returns whether the ceiling had to come down.
 bool settle(DeliveryFile& file, int32_t gain, const JobContext& context) {
     const Options& options = file.options;
     const double limit = truePeakLimit(options);
@@ -146,7 +141,7 @@ bool settle(DeliveryFile& file, int32_t gain, const JobContext& context) {
         if (!options.truePeak || truePeak <= limit) return lowered;
         if (pass == kMaxCeilingPasses) {
             throw ToolError(quoted(options.input) + ": the true peak stays at " +
-                            decibels(toDecibels(truePeak), "dBTP") + " after " +
+                            level(toDecibels(truePeak), "dBTP") + " after " +
                             std::to_string(pass) + " lowerings of the ceiling");
         }
         file.sampleCeiling = snappedCeiling(
@@ -220,8 +215,8 @@ int32_t nextGain(const Point& here, double slope, const std::optional<Point>& be
 }
 
 [[noreturn]] void unreachable(double target, int32_t gain, double loudness) {
-    throw ToolError("cannot reach " + decibels(target, "LUFS") + ": at " + gainText(gain) +
-                    " of gain the output is at " + decibels(loudness, "LUFS"));
+    throw ToolError("cannot reach " + level(target, "LUFS") + ": at " + gainText(gain) +
+                    " of gain the output is at " + level(loudness, "LUFS"));
 }
 
 // The gain step that brings the files' (combined) loudness to the target at
@@ -246,10 +241,10 @@ int32_t searchGain(std::vector<DeliveryFile*>& files, int32_t gain, double targe
         if (here.loudness > target && gain == kLowestGainStep) unreachable(target, gain, here.loudness);
         if (below && above && above->gain - below->gain <= 1) {
             if (std::fabs(nearest->loudness - target) > kTargetTolerance) {
-                throw ToolError("no gain step lands within " + decibels(kTargetTolerance, "LU") +
-                                " of " + decibels(target, "LUFS") + ": " + gainText(below->gain) +
-                                " gives " + decibels(below->loudness, "LUFS") + ", " +
-                                gainText(above->gain) + " gives " + decibels(above->loudness, "LUFS"));
+                throw ToolError("no gain step lands within " + level(kTargetTolerance, "LU") +
+                                " of " + level(target, "LUFS") + ": " + gainText(below->gain) +
+                                " gives " + level(below->loudness, "LUFS") + ", " +
+                                gainText(above->gain) + " gives " + level(above->loudness, "LUFS"));
             }
             return nearest->gain;
         }
@@ -258,7 +253,7 @@ int32_t searchGain(std::vector<DeliveryFile*>& files, int32_t gain, double targe
         gain = next;
     }
     if (nearest && std::fabs(nearest->loudness - target) <= kTargetTolerance) return nearest->gain;
-    throw ToolError("the gain for " + decibels(target, "LUFS") + " could not be settled");
+    throw ToolError("the gain for " + level(target, "LUFS") + " could not be settled");
 }
 
 // The gain for the target with every file's true peak within the ceiling.
@@ -268,7 +263,7 @@ int32_t searchGain(std::vector<DeliveryFile*>& files, int32_t gain, double targe
 int32_t chooseGain(std::vector<DeliveryFile*>& files, double inputLoudness, double target,
                    int32_t jobs, const JobContext& context) {
     if (!std::isfinite(inputLoudness)) {
-        throw ToolError("cannot reach " + decibels(target, "LUFS") +
+        throw ToolError("cannot reach " + level(target, "LUFS") +
                         ": the input is silent or too short to measure its loudness");
     }
     int32_t gain = kUnityGainStep + static_cast<int32_t>(std::lround((target - inputLoudness) * kGainStepsPerDecibel));
@@ -288,7 +283,7 @@ int32_t chooseGain(std::vector<DeliveryFile*>& files, double inputLoudness, doub
         if (!lowered) return gain;
         known = outputLoudness(files);
     }
-    throw ToolError("the gain for " + decibels(target, "LUFS") + " could not be settled under the ceiling");
+    throw ToolError("the gain for " + level(target, "LUFS") + " could not be settled under the ceiling");
 }
 
 // The writing pass, which measures the file as written and refuses it unless
@@ -302,12 +297,12 @@ JobSummary finalPass(DeliveryFile& file, int32_t gain, bool checkTarget, const J
         const double limit = options.truePeak ? truePeakLimit(options) : fromDecibels(options.ceilingDb);
         if (peak > limit) {
             throw ToolError(quoted(options.input) + ": the output would peak at " +
-                            decibels(toDecibels(peak), options.truePeak ? "dBTP" : "dBFS") +
+                            level(toDecibels(peak), options.truePeak ? "dBTP" : "dBFS") +
                             ", above the ceiling; nothing written");
         }
         if (checkTarget && std::fabs(summary.outputLoudness - *options.targetLufs) > kTargetTolerance) {
             throw ToolError(quoted(options.input) + ": the output would be at " +
-                            decibels(summary.outputLoudness, "LUFS") + ", off the target; nothing written");
+                            level(summary.outputLoudness, "LUFS") + ", off the target; nothing written");
         }
     };
     Options chosen = options;
