@@ -32,9 +32,6 @@ constexpr double kMeterHoldSeconds = 0.1;
 // An output sample the engine never writes: a block that leaves it in place
 // shows that the engine did not run.
 constexpr float kUntouched = 2.0f;
-// Force Channels' port values for one channel.
-constexpr float kLeftChoice = 1.0f;
-constexpr float kRightChoice = 2.0f;
 
 MeterValues lowest(const MeterValues& a, const MeterValues& b) {
     MeterValues result;
@@ -161,11 +158,9 @@ void Limiter::applyParameters() {
 // channel's output only, as a VST 2 host's buffer keeps what it held. An LV2
 // output carries this run's audio: the other output is silence.
 uint32_t Limiter::unwrittenOutput() const {
-    if (portValue(kParamAutoSelect, host.parameter(kParamAutoSelect)) != 0.0f) return kPortCount;
-    const float choice = portValue(kParamForceChannels, host.parameter(kParamForceChannels));
-    if (choice == kLeftChoice) return kOutputRight;
-    if (choice == kRightChoice) return kOutputLeft;
-    return kPortCount;
+    const EffectHost::Routing routing = host.routing();
+    if (routing.automatic || routing.untouched < 0) return kPortCount;
+    return kOutputLeft + static_cast<uint32_t>(routing.untouched);
 }
 
 void Limiter::process(uint32_t frames) {
