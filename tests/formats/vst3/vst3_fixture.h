@@ -27,6 +27,9 @@ constexpr int32_t kBlock = 512;
 constexpr int32_t kLatency = 40;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
+using render_material::loudest;
+using render_material::sameBits;
+
 inline Channels loud(int32_t frames) {
     return {render_material::material(frames, render_material::kLeftSeed),
             render_material::material(frames, render_material::kRightSeed)};
@@ -49,10 +52,6 @@ Channels render(Vst3Plugin& plugin, const Channels& input, int32_t block, Change
 
 inline Channels render(Vst3Plugin& plugin, const Channels& input, int32_t block) {
     return render(plugin, input, block, [](int32_t, int32_t) {});
-}
-
-inline bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
 }
 
 // Frames [from, to) through a VST 2 instance in blocks of at most kBlock.
@@ -103,12 +102,10 @@ protected:
         return std::make_unique<Vst3Plugin>(module().factory(), application, handler);
     }
 
-    // The VST 2 build of the same tree, started with the same values.
-    static std::unique_ptr<FormatInstance> reference(const std::vector<float>& values) {
-        auto effect = vst2Reference()->create();
-        for (size_t i = 0; i < values.size(); ++i) effect->setParameter(static_cast<int32_t>(i), values[i]);
-        effect->start(static_cast<float>(kRate), kBlock);
-        return effect;
+    // The VST 2 build of the same tree, started with the same values (all six,
+    // or null for the effect's own).
+    static std::unique_ptr<FormatInstance> reference(const float* values = nullptr) {
+        return started(*vst2Reference(), static_cast<float>(kRate), kBlock, values);
     }
 
     int32_t restarts(int32_t flag) const {

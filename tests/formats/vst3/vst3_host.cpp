@@ -4,8 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "formats/vst3/vst3_support.h"
-
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -16,17 +14,9 @@ namespace vst3_test {
 
 namespace {
 
-template <typename Interface>
-tresult offer(Interface* self, const char* iid, void** object) {
-    return answerQuery<Interface>(self, iid, object);
-}
-
 // Messages as the host makes them for the plug-in; they delete themselves.
-class AttributeList final : public IAttributeList {
+class AttributeList final : public HostObject<IAttributeList> {
 public:
-    tresult VST3_CALL queryInterface(const char* iid, void** object) override { return offer(this, iid, object); }
-    uint32_t VST3_CALL addRef() override { return 1; }
-    uint32_t VST3_CALL release() override { return 1; }
     tresult VST3_CALL setInt(AttrID, int64_t) override { return kResultOk; }
     tresult VST3_CALL getInt(AttrID, int64_t*) override { return kResultFalse; }
     tresult VST3_CALL setFloat(AttrID, double) override { return kResultOk; }
@@ -39,7 +29,9 @@ public:
 
 class Message final : public IMessage {
 public:
-    tresult VST3_CALL queryInterface(const char* iid, void** object) override { return offer(this, iid, object); }
+    tresult VST3_CALL queryInterface(const char* iid, void** object) override {
+        return answerQuery<IMessage>(this, iid, object);
+    }
     uint32_t VST3_CALL addRef() override { return ++references; }
     uint32_t VST3_CALL release() override {
         if (--references > 0) return references;
@@ -57,8 +49,6 @@ private:
 };
 
 }  // namespace
-
-tresult MemoryStream::queryInterface(const char* iid, void** object) { return offer(this, iid, object); }
 
 tresult MemoryStream::read(void* buffer, int32_t count, int32_t* done) {
     if (buffer == nullptr || count < 0) return kInvalidArgument;
@@ -94,8 +84,6 @@ tresult MemoryStream::tell(int64_t* at) {
     return kResultOk;
 }
 
-tresult ValueQueue::queryInterface(const char* iid, void** object) { return offer(this, iid, object); }
-
 tresult ValueQueue::getPoint(int32_t index, int32_t* offset, double* value) {
     if (index < 0 || index >= getPointCount() || offset == nullptr || value == nullptr) return kInvalidArgument;
     *offset = points[static_cast<size_t>(index)].offset;
@@ -108,8 +96,6 @@ tresult ValueQueue::addPoint(int32_t offset, double value, int32_t* index) {
     if (index != nullptr) *index = getPointCount() - 1;
     return kResultOk;
 }
-
-tresult ParameterChanges::queryInterface(const char* iid, void** object) { return offer(this, iid, object); }
 
 IParamValueQueue* ParameterChanges::getParameterData(int32_t index) {
     return index >= 0 && index < getParameterCount() ? queues[static_cast<size_t>(index)].get() : nullptr;
@@ -162,8 +148,6 @@ tresult ComponentHandler::notifyProgramListChange(ProgramListID list, int32_t) {
     calls.push_back({HandlerCall::kProgramList, list, 0.0});
     return kResultOk;
 }
-
-tresult HostApplication::queryInterface(const char* iid, void** object) { return offer(this, iid, object); }
 
 tresult HostApplication::getName(String128 name) {
     copyText(name, kString128, "quillo test host");
