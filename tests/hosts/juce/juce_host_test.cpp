@@ -16,8 +16,6 @@
 
 namespace {
 
-using juce_host::JuceInstance;
-
 constexpr float kRate = 48000.0f;
 constexpr int32_t kBlock = 256;
 constexpr int32_t kFrames = 4096;
