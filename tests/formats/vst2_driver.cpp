@@ -1,7 +1,5 @@
 // The VST 2 build behind the shared expectations: the record, as a VST 2 host
 // drives it.
-#include <algorithm>
-
 #include "formats/format_under_test.h"
 #include "support/plugin_library.h"
 #include "support/recording_host.h"
@@ -75,16 +73,4 @@ std::unique_ptr<FormatInstance> started(FormatUnderTest& format, float rate, int
     for (int32_t i = 0; i < kParameters && values != nullptr; ++i) created->setParameter(i, values[i]);
     created->start(rate, block);
     return created;
-}
-
-Channels renderThrough(FormatInstance& instance, const Channels& input, int32_t block) {
-    const auto frames = static_cast<int32_t>(input[0].size());
-    Channels output(2, std::vector<float>(static_cast<size_t>(frames), 0.0f));
-    for (int32_t at = 0; at < frames; at += block) {
-        const int32_t n = std::min(block, frames - at);
-        float* in[2] = {const_cast<float*>(input[0].data()) + at, const_cast<float*>(input[1].data()) + at};
-        float* out[2] = {output[0].data() + at, output[1].data() + at};
-        instance.process(in, out, n);
-    }
-    return output;
 }

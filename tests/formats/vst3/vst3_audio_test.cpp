@@ -12,32 +12,29 @@ namespace {
 
 // Changes at frames inside a block sound as a VST 2 host's blocks cut there.
 TEST_F(Vst3, ChangesInsideABlockTakeEffectAtTheirFrame) {
-    ASSERT_TRUE(plugin->start(kRate, kBlock));
-    const Channels input = loud(2048);
-    const Channels output = render(*plugin, input, kBlock, [&](int32_t at, int32_t) {
-        if (at == 0) {
-            plugin->change(formats::kParamInGain, 0.8, 100);
-            plugin->change(formats::kParamIq, 1.0, 300);
-            plugin->change(formats::kParamKnee, 0.2, 301);
-            plugin->change(formats::kParamInGain, 0.3, 301);
-        }
-        if (at == kBlock) plugin->change(kProgramId, programValue(2), 7);
-    });
-    auto vst2 = reference();
     const struct {
         int32_t frame;
-        int32_t index;
-        float value;
-    } cuts[] = {{100, 0, 0.8f},  {300, 2, 1.0f},         {301, 1, 0.2f},
-                {301, 0, 0.3f}, {kBlock + 7, -1, 0.0f}, {2048, 0, 0.0f}};
-    Channels wanted(2, std::vector<float>(2048));
-    int32_t done = 0;
-    for (const auto& cut : cuts) {
-        runVst2(*vst2, input[0].data(), input[1].data(), wanted, done, cut.frame);
-        done = cut.frame;
-        if (cut.index >= 0) vst2->setParameter(cut.index, cut.value);
-        else vst2->selectProgram(2);
-    }
+        ParamID id;
+        double value;
+    } changes[] = {{100, formats::kParamInGain, 0.8}, {300, formats::kParamIq, 1.0},
+                   {301, formats::kParamKnee, 0.2}, {301, formats::kParamInGain, 0.3},
+                   {kBlock + 7, kProgramId, programValue(2)}};
+    ASSERT_TRUE(plugin->start(kRate, kBlock));
+    const Channels input = loud(2048);
+    const Channels output = render(*plugin, input, kBlock, [&](int32_t at, int32_t n) {
+        for (const auto& c : changes) {
+            if (c.frame >= at && c.frame < at + n) plugin->change(c.id, c.value, c.frame - at);
+        }
+    });
+    // The VST 2 build in blocks of one frame, each change made before its frame.
+    auto vst2 = reference();
+    const Channels wanted = renderThrough(*vst2, input, 1, [&](int32_t at, int32_t) {
+        for (const auto& c : changes) {
+            if (c.frame != at) continue;
+            if (c.id == kProgramId) vst2->selectProgram(2);
+            else vst2->setParameter(static_cast<int32_t>(c.id), static_cast<float>(c.value));
+        }
+    });
     EXPECT_TRUE(sameBits(output, wanted));
 }
 

@@ -35,33 +35,12 @@ inline Channels loud(int32_t frames) {
             render_material::material(frames, render_material::kRightSeed)};
 }
 
-// Renders in blocks of `block`, the changes of each block given by `changes`.
-template <typename Changes>
-Channels render(Vst3Plugin& plugin, const Channels& input, int32_t block, Changes changes) {
-    const auto frames = static_cast<int32_t>(input[0].size());
-    Channels output(2, std::vector<float>(static_cast<size_t>(frames), 9.0f));
-    for (int32_t at = 0; at < frames; at += block) {
-        const int32_t n = std::min(block, frames - at);
-        changes(at, n);
-        float* in[2] = {const_cast<float*>(input[0].data()) + at, const_cast<float*>(input[1].data()) + at};
-        float* out[2] = {output[0].data() + at, output[1].data() + at};
-        plugin.process(in, out, n);
-    }
-    return output;
-}
-
-inline Channels render(Vst3Plugin& plugin, const Channels& input, int32_t block) {
-    return render(plugin, input, block, [](int32_t, int32_t) {});
-}
-
-// Frames [from, to) through a VST 2 instance in blocks of at most kBlock.
-inline void runVst2(FormatInstance& effect, const float* left, const float* right, Channels& output,
-                    int32_t from, int32_t to) {
-    for (int32_t at = from; at < to; at += kBlock) {
-        float* in[2] = {const_cast<float*>(left) + at, const_cast<float*>(right) + at};
-        float* out[2] = {output[0].data() + at, output[1].data() + at};
-        effect.process(in, out, std::min(kBlock, to - at));
-    }
+// Through the plug-in, its output marked first so that a sample it leaves
+// unwritten shows (a forced channel's silence, say).
+template <typename Changes = NoChanges>
+Channels render(Vst3Plugin& plugin, const Channels& input, int32_t block, Changes changes = {}) {
+    constexpr float kUnwritten = 9.0f;
+    return renderThrough(plugin, input, block, changes, kUnwritten);
 }
 
 inline std::string hex(const uint8_t* bytes, size_t count) {
