@@ -81,9 +81,9 @@ TEST_F(Lv2Description, ThePluginAsHostsListIt) {
     EXPECT_TRUE(hasProperty(kLatencyPort, LV2_CORE__reportsLatency));
 }
 
-// Start values, ranges and units are the effect's (the names and the start
-// values as VST 2 values are the shared expectations'); Force Channels'
-// choices carry its display texts.
+// Start values, ranges and units are the effect's; Force Channels' choices
+// carry its display texts. The names, and the start values read back as VST 2
+// values, are checked by the shared format expectations.
 TEST_F(Lv2Description, ParameterPortsAreTheEffectsParameters) {
     float minimum[kPortCount], maximum[kPortCount], start[kPortCount];
     lilv_plugin_get_port_ranges_float(bundle.plugin(), minimum, maximum, start);

@@ -59,11 +59,15 @@ TEST(JuceHost, ScanFindsOneStereoEffectNamedAsTheVst2Build) {
 // A host saves after the plug-in has run (a VST 3 processor learns of the
 // host's changes in its next block) and restores into a new instance.
 TEST(JuceHost, StateBringsBackProgramParametersAndSoundInAFreshInstance) {
+    // A user's setting: a program, then values over it.
+    const auto set = [](juce_host::JuceInstance& effect) {
+        effect.selectProgram(kProgram);
+        for (int32_t i = 0; i < kParameters; ++i) effect.setParameter(i, kSetting[i]);
+    };
     auto saved = underTest->createInstance();
     ASSERT_TRUE(saved);
     saved->start(kRate, kBlock);
-    saved->selectProgram(kProgram);
-    for (int32_t i = 0; i < kParameters; ++i) saved->setParameter(i, kSetting[i]);
+    set(*saved);
     renderThrough(*saved, loudNoise(7u), kBlock);
     juce::MemoryBlock state;
     saved->plugin().getStateInformation(state);
@@ -83,10 +87,10 @@ TEST(JuceHost, StateBringsBackProgramParametersAndSoundInAFreshInstance) {
     auto direct = underTest->createInstance();
     ASSERT_TRUE(direct);
     direct->start(kRate, kBlock);
-    direct->selectProgram(kProgram);
-    for (int32_t i = 0; i < kParameters; ++i) direct->setParameter(i, kSetting[i]);
+    set(*direct);
     const Channels input = loudNoise(8u);
-    EXPECT_TRUE(render_material::sameBits(renderThrough(*restored, input, kBlock), renderThrough(*direct, input, kBlock)));
+    const Channels wanted = renderThrough(*direct, input, kBlock);
+    EXPECT_TRUE(render_material::sameBits(renderThrough(*restored, input, kBlock), wanted));
 }
 
 TEST(JuceHost, EditorOpensAndClosesInAJuceWindowWhileAudioRuns) {
