@@ -4,12 +4,6 @@
 #include <cstring>
 #include <string>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 namespace vst3_test {
 
 namespace {
@@ -165,43 +159,31 @@ tresult HostApplication::createInstance(uint8_t cid[16], uint8_t iid[16], void**
     return result;
 }
 
-Vst3Module::Vst3Module(const char* path) {
+Vst3Module::Vst3Module(const char* path) : library(path) {
 #if defined(_WIN32)
-    handle = reinterpret_cast<void*>(LoadLibraryA(path));
-    using Enter = bool (*)();
-    auto enter = reinterpret_cast<Enter>(symbol("InitDll"));
+    auto enter = reinterpret_cast<bool (*)()>(symbol("InitDll"));
     if (enter == nullptr || !enter()) return;
 #else
-    handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    using Enter = bool (*)(void*);
-    auto enter = reinterpret_cast<Enter>(symbol("ModuleEntry"));
-    if (enter == nullptr || !enter(handle)) return;
+    auto enter = reinterpret_cast<bool (*)(void*)>(symbol("ModuleEntry"));
+    if (enter == nullptr || !enter(library.native())) return;
 #endif
     auto entry = reinterpret_cast<GetFactoryProc>(symbol("GetPluginFactory"));
     pluginFactory = entry != nullptr ? entry() : nullptr;
 }
 
+// The module is left before the library unloads it.
 Vst3Module::~Vst3Module() {
-    if (handle == nullptr) return;
+    if (!library.loaded()) return;
     if (pluginFactory != nullptr) pluginFactory->release();
-    using Leave = bool (*)();
 #if defined(_WIN32)
-    if (auto leave = reinterpret_cast<Leave>(symbol("ExitDll"))) leave();
-    FreeLibrary(static_cast<HMODULE>(handle));
+    const char* const leaving = "ExitDll";
 #else
-    if (auto leave = reinterpret_cast<Leave>(symbol("ModuleExit"))) leave();
-    dlclose(handle);
+    const char* const leaving = "ModuleExit";
 #endif
+    if (auto leave = reinterpret_cast<bool (*)()>(symbol(leaving))) leave();
 }
 
-void* Vst3Module::symbol(const char* name) const {
-    if (handle == nullptr) return nullptr;
-#if defined(_WIN32)
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
-#else
-    return dlsym(handle, name);
-#endif
-}
+void* Vst3Module::symbol(const char* name) const { return reinterpret_cast<void*>(library.entry(name)); }
 
 bool findClass(IPluginFactory* factory, const char* category, uint8_t (&cid)[16]) {
     for (int32_t i = 0; factory != nullptr && i < factory->countClasses(); ++i) {

@@ -12,6 +12,7 @@
 #include "formats/vst3/vst3_edit.h"
 #include "formats/vst3/vst3_support.h"
 #include "formats/vst3/vst3_view.h"
+#include "support/plugin_library.h"
 
 namespace vst3_test {
 
@@ -118,7 +119,7 @@ public:
     void* symbol(const char* name) const;
 
 private:
-    void* handle = nullptr;
+    PluginLibrary library;
     IPluginFactory* pluginFactory = nullptr;
 };
 
