@@ -133,7 +133,8 @@ TEST_F(Vst3, ParametersAndTheirTextsRoundTrip) {
     double value = 0.0;
     EXPECT_NE(controller.getParamValueByString(0, text, &value), kResultOk);
     EXPECT_NE(controller.getParameterInfo(11, nullptr), kResultOk);
-    // A program chosen by the host loads its values, which the host reads again.
+    // A program chosen by the host loads its values (the shared expectations
+    // read them): the host is told to read every value again.
     plugin->change(formats::kParamInGain, 0.25);
     plugin->change(kProgramId, programValue(3));
     EXPECT_EQ(restarts(kParamValuesChanged), 1);
