@@ -1,7 +1,5 @@
 // The VST 2 build behind the shared expectations: the record, as a VST 2 host
 // drives it.
-#include <algorithm>
-
 #include "formats/format_under_test.h"
 #include "support/plugin_library.h"
 #include "support/recording_host.h"
@@ -9,6 +7,7 @@
 namespace {
 
 constexpr intptr_t kMainsOn = 1;
+constexpr int32_t kParameters = 6;
 
 class Vst2Instance : public FormatInstance {
 public:
@@ -68,14 +67,10 @@ private:
 
 std::unique_ptr<FormatUnderTest> vst2Format(const char* modulePath) { return std::make_unique<Vst2Format>(modulePath); }
 
-Channels renderThrough(FormatInstance& instance, const Channels& input, int32_t block) {
-    const auto frames = static_cast<int32_t>(input[0].size());
-    Channels output(2, std::vector<float>(static_cast<size_t>(frames), 0.0f));
-    for (int32_t at = 0; at < frames; at += block) {
-        const int32_t n = std::min(block, frames - at);
-        float* in[2] = {const_cast<float*>(input[0].data()) + at, const_cast<float*>(input[1].data()) + at};
-        float* out[2] = {output[0].data() + at, output[1].data() + at};
-        instance.process(in, out, n);
-    }
-    return output;
+std::unique_ptr<FormatInstance> started(FormatUnderTest& format, float rate, int32_t block, const float* values) {
+    auto created = format.create();
+    if (!created) return nullptr;
+    for (int32_t i = 0; i < kParameters && values != nullptr; ++i) created->setParameter(i, values[i]);
+    created->start(rate, block);
+    return created;
 }

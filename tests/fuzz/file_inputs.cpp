@@ -60,8 +60,19 @@ std::string readAll(const std::filesystem::path& file) {
     return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
 }
 
-// The bytes libsndfile writes for a stereo sine in the given format.
-std::string encoded(int32_t format, int32_t rate, int64_t frames) {
+// A stereo sine, the right channel an octave above the left.
+std::vector<float> sine(int64_t frames) {
+    std::vector<float> samples(static_cast<std::size_t>(frames * kStereo));
+    for (int64_t n = 0; n < frames; ++n) {
+        for (int32_t c = 0; c < kStereo; ++c) {
+            samples[n * kStereo + c] = static_cast<float>(kPeak * std::sin(kTwoPi * n * (c + 1) / kCycleFrames));
+        }
+    }
+    return samples;
+}
+
+// The bytes libsndfile writes for stereo samples in the given format.
+std::string encoded(int32_t format, int32_t rate, const std::vector<float>& samples) {
     std::string name = (std::filesystem::temp_directory_path() / "quillo-fuzz-input-XXXXXX").string();
     const int descriptor = mkstemp(name.data());
     if (descriptor < 0) return {};
@@ -72,13 +83,7 @@ std::string encoded(int32_t format, int32_t rate, int64_t frames) {
     info.samplerate = rate;
     SNDFILE* file = sf_open(name.c_str(), SFM_WRITE, &info);
     if (file != nullptr) {
-        std::vector<float> samples(static_cast<std::size_t>(frames * kStereo));
-        for (int64_t n = 0; n < frames; ++n) {
-            for (int32_t c = 0; c < kStereo; ++c) {
-                samples[n * kStereo + c] = static_cast<float>(kPeak * std::sin(kTwoPi * n * (c + 1) / kCycleFrames));
-            }
-        }
-        sf_writef_float(file, samples.data(), frames);
+        sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size() / kStereo));
         sf_close(file);
     }
     std::string bytes = readAll(name);
@@ -89,28 +94,10 @@ std::string encoded(int32_t format, int32_t rate, int64_t frames) {
 // A float file of a sine with an infinite sample in the middle and NaN as the
 // last: the true peak once stuck at NaN.
 std::string nonFiniteSamples() {
-    std::string name = (std::filesystem::temp_directory_path() / "quillo-fuzz-input-XXXXXX").string();
-    const int descriptor = mkstemp(name.data());
-    if (descriptor < 0) return {};
-    close(descriptor);
-    SF_INFO info{};
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    info.channels = kStereo;
-    info.samplerate = kRate;
-    SNDFILE* file = sf_open(name.c_str(), SFM_WRITE, &info);
-    if (file != nullptr) {
-        std::vector<float> samples(static_cast<std::size_t>(kSeedFrames * kStereo));
-        for (std::size_t i = 0; i < samples.size(); ++i) {
-            samples[i] = static_cast<float>(kPeak * std::sin(kTwoPi * static_cast<double>(i / kStereo) / kCycleFrames));
-        }
-        samples[samples.size() / 2] = std::numeric_limits<float>::infinity();
-        samples.back() = std::numeric_limits<float>::quiet_NaN();
-        sf_writef_float(file, samples.data(), kSeedFrames);
-        sf_close(file);
-    }
-    std::string bytes = readAll(name);
-    std::filesystem::remove(name);
-    return bytes;
+    std::vector<float> samples = sine(kSeedFrames);
+    samples[samples.size() / 2] = std::numeric_limits<float>::infinity();
+    samples.back() = std::numeric_limits<float>::quiet_NaN();
+    return encoded(SF_FORMAT_WAV | SF_FORMAT_FLOAT, kRate, samples);
 }
 
 void save(const std::filesystem::path& file, FileExtension extension, const std::string& bytes) {
@@ -123,12 +110,13 @@ void save(const std::filesystem::path& file, FileExtension extension, const std:
 
 void writeFileInputs(const std::filesystem::path& root) {
     const std::filesystem::path seeds = root / "files" / "seeds";
-    for (const Seed& seed : kSeeds) save(seeds / seed.name, seed.extension, encoded(seed.format, seed.rate, kSeedFrames));
+    const std::vector<float> tone = sine(kSeedFrames);
+    for (const Seed& seed : kSeeds) save(seeds / seed.name, seed.extension, encoded(seed.format, seed.rate, tone));
 
     // Read errors and undecodable frames once passed for the end of the file,
     // and a length the header does not state for one of 2e14 seconds.
     const std::filesystem::path regressions = root / "files" / "regressions";
-    const std::string flac = encoded(SF_FORMAT_FLAC | SF_FORMAT_PCM_16, kRate, kDamagedFrames);
+    const std::string flac = encoded(SF_FORMAT_FLAC | SF_FORMAT_PCM_16, kRate, sine(kDamagedFrames));
     std::string corrupted = flac;
     for (std::size_t i = flac.size() / 2; i < flac.size() / 2 + kDamagedBytes; ++i) corrupted[i] ^= kDamagePattern;
     save(regressions / "flac-corrupted-in-the-middle", fuzz::kFlac, corrupted);

@@ -37,6 +37,8 @@ public:
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
     bool loaded() const { return handle != nullptr; }
+    // The system's handle of the library (a VST 3 module's entry takes it).
+    void* native() const { return handle; }
 
     Entry entry(const char* name = "main") const {
         if (handle == nullptr) return nullptr;

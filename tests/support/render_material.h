@@ -1,7 +1,9 @@
 // The fixed material and settings every build and every format renders, and
-// the hashes their output bits must reach: one set of constants for all.
+// the hashes their output bits must reach: one set of constants for all. Also
+// the loud noise and the comparisons the format tests share.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -52,5 +54,57 @@ inline const Setting kSettings[] = {
     {48000.0f, 100, {0.9f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f}, 0x292856736d7d93f2ull},
     {96000.0f, 1024, {0.7f, 0.2f, 1.0f, 1.0f, 0.0f, 0.5f}, 0xacf59db36afa0201ull},
 };
+
+// Loud noise from a small linear congruential generator, peaking near `peak`.
+// Fills `samples` and answers the generator's state, so that another buffer
+// can continue the same sequence.
+inline uint32_t fillNoise(std::vector<float>& samples, float peak, uint32_t seed) {
+    for (float& s : samples) {
+        seed = seed * 1664525u + 1013904223u;
+        s = peak * (static_cast<float>(seed >> 8) / 8388608.0f - 1.0f);
+    }
+    return seed;
+}
+
+// Two channels of that noise, the right continuing the left's sequence.
+inline std::vector<std::vector<float>> stereoNoise(int32_t frames, float peak, uint32_t seed) {
+    std::vector<std::vector<float>> signal(2, std::vector<float>(static_cast<size_t>(frames)));
+    fillNoise(signal[1], peak, fillNoise(signal[0], peak, seed));
+    return signal;
+}
+
+// The largest magnitude, or NaN where a sample is not a number (so that a
+// check against full scale fails on it).
+inline float loudest(const std::vector<float>& samples) {
+    float peak = 0.0f;
+    for (float s : samples) {
+        if (std::isnan(s)) return s;
+        peak = std::fmax(peak, std::fabs(s));
+    }
+    return peak;
+}
+
+inline float loudest(const std::vector<std::vector<float>>& channels) {
+    float peak = 0.0f;
+    for (const auto& channel : channels) {
+        const float channelPeak = loudest(channel);
+        if (std::isnan(channelPeak)) return channelPeak;
+        peak = std::fmax(peak, channelPeak);
+    }
+    return peak;
+}
+
+// Equal bits, not merely equal values (0 and -0 differ, NaNs compare).
+inline bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+inline bool sameBits(const std::vector<std::vector<float>>& a, const std::vector<std::vector<float>>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t c = 0; c < a.size(); ++c) {
+        if (!sameBits(a[c], b[c])) return false;
+    }
+    return true;
+}
 
 }  // namespace render_material

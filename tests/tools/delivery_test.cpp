@@ -54,19 +54,17 @@ TEST_F(ToolTest, TruePeakCeilingAndTargetHoldOnInterSamplePeaks) {
         writeAudio(path("in-16.wav"), asPcm16(interSamplePeaks(material, kFrames, kRate44k, 1.0)));
         for (const auto& [input, ceiling, target] : std::vector<std::array<std::string, 3>>{
                  {"in-float.wav", "-1", "-14"}, {"in-float.wav", "-2.5", ""}, {"in-16.wav", "-1", "-9"}}) {
-            {
-                SCOPED_TRACE(materialName(material) + ", " + input + ", ceiling " + ceiling + ", target " + target);
-                std::vector<std::string> arguments = {"--quiet", "--true-peak", "--ceiling", ceiling};
-                if (!target.empty()) arguments.insert(arguments.end(), {"--target", target});
-                arguments.insert(arguments.end(), {path(input), path("out.wav")});
-                const RunResult run = runTool(arguments);
-                ASSERT_EQ(run.status, 0) << run.err;
-                const LibraryFigures figures = libraryFigures(path("out.wav"));
-                EXPECT_LE(figures.truePeakDb, std::stod(ceiling));
-                EXPECT_LE(highestSample(readAudio(path("out.wav"))), decibelsToLinear(std::stod(ceiling)));
-                if (!target.empty()) {
-                    EXPECT_NEAR(figures.loudness, std::stod(target), kLoudnessTolerance);
-                }
+            SCOPED_TRACE(materialName(material) + ", " + input + ", ceiling " + ceiling + ", target " + target);
+            std::vector<std::string> arguments = {"--quiet", "--true-peak", "--ceiling", ceiling};
+            if (!target.empty()) arguments.insert(arguments.end(), {"--target", target});
+            arguments.insert(arguments.end(), {path(input), path("out.wav")});
+            const RunResult run = runTool(arguments);
+            ASSERT_EQ(run.status, 0) << run.err;
+            const LibraryFigures figures = libraryFigures(path("out.wav"));
+            EXPECT_LE(figures.truePeakDb, std::stod(ceiling));
+            EXPECT_LE(highestSample(readAudio(path("out.wav"))), decibelsToLinear(std::stod(ceiling)));
+            if (!target.empty()) {
+                EXPECT_NEAR(figures.loudness, std::stod(target), kLoudnessTolerance);
             }
         }
     }

@@ -159,10 +159,6 @@ std::vector<float> testSignal(int32_t channels, int64_t frames, int32_t rate, do
     return samples;
 }
 
-}  // namespace tool_test
-
-namespace tool_test {
-
 namespace {
 
 constexpr double kQuarterRatePhase = 0.7853981633974483;  // 45 degrees

@@ -81,19 +81,16 @@ TEST_F(Lv2Description, ThePluginAsHostsListIt) {
     EXPECT_TRUE(hasProperty(kLatencyPort, LV2_CORE__reportsLatency));
 }
 
-// Names, start values, ranges and units are the effect's; Force Channels'
-// choices carry its display texts.
+// Start values, ranges and units are the effect's; Force Channels' choices
+// carry its display texts. The names, and the start values read back as VST 2
+// values, are checked by the shared format expectations.
 TEST_F(Lv2Description, ParameterPortsAreTheEffectsParameters) {
     float minimum[kPortCount], maximum[kPortCount], start[kPortCount];
     lilv_plugin_get_port_ranges_float(bundle.plugin(), minimum, maximum, start);
     const char* const units[kParamCount] = {LV2_UNITS__db, LV2_UNITS__pc, "", "", "", ""};
     for (int32_t index = 0; index < kParamCount; ++index) {
         const uint32_t port = portOfParameter(index);
-        LilvNode* name = lilv_port_get_name(bundle.plugin(), bundle.port(port));
-        EXPECT_EQ(lilv_node_as_string(name), texts.name(index));
-        lilv_node_free(name);
         EXPECT_EQ(start[port], portValue(index, effect.parameter(index))) << index;
-        EXPECT_EQ(vst2Value(index, start[port]), effect.parameter(index)) << index;
         EXPECT_EQ(minimum[port], portRange(index).minimum) << index;
         EXPECT_EQ(maximum[port], portRange(index).maximum) << index;
         EXPECT_EQ(uriOf(portValueOf(port, LV2_UNITS__unit)), units[index]) << index;
@@ -121,7 +118,6 @@ TEST_F(Lv2Description, PresetsAreTheProgramsAsTheEffectHoldsThem) {
     ASSERT_EQ(bundle.presets().size(), static_cast<size_t>(kEffectPrograms));
     for (int32_t program = 0; program < kEffectPrograms; ++program) {
         EXPECT_EQ(uriOf(bundle.presets()[program]), kPresetUriPrefix + std::to_string(program + 1));
-        EXPECT_EQ(bundle.presetLabel(program), trimmed(effect.programName(program)));
         const auto values = bundle.presetValues(program);
         for (int32_t index = 0; index < kParamCount; ++index) {
             EXPECT_EQ(values[portOfParameter(index)], portValue(index, effect.programValue(program, index)))

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "lv2_bundle.h"
+#include "support/render_material.h"
 
 using namespace formats;
 using namespace formats::lv2;
@@ -43,13 +44,10 @@ constexpr uint32_t kFrames = 6000;
 constexpr float kLoud = 4.0f;
 constexpr float kUntouched = 7.0f;
 
-// Loud stereo noise from a small linear congruential generator.
+// One channel of loud noise.
 std::vector<float> noise(uint32_t frames, uint32_t seed) {
     std::vector<float> samples(frames);
-    for (float& s : samples) {
-        seed = seed * 1664525u + 1013904223u;
-        s = kLoud * (static_cast<float>(seed >> 8) / 8388608.0f - 1.0f);
-    }
+    render_material::fillNoise(samples, kLoud, seed);
     return samples;
 }
 
@@ -105,12 +103,7 @@ std::vector<float> started(Plugin& plugin, const std::vector<float>& left, const
     return plugin.render(left, right, block);
 }
 
-bool withinFullScale(const std::vector<float>& samples) {
-    for (float s : samples) {
-        if (!(std::fabs(s) <= 1.0f)) return false;
-    }
-    return true;
-}
+bool withinFullScale(const std::vector<float>& samples) { return render_material::loudest(samples) <= 1.0f; }
 
 class Lv2Host : public ::testing::Test {
 protected:

@@ -12,34 +12,30 @@ namespace {
 
 // Changes at frames inside a block sound as a VST 2 host's blocks cut there.
 TEST_F(Vst3, ChangesInsideABlockTakeEffectAtTheirFrame) {
-    ASSERT_TRUE(plugin->start(kRate, kBlock));
-    const Channels input = loud(2048);
-    const Channels output = render(*plugin, input, kBlock, [&](int32_t at, int32_t) {
-        if (at == 0) {
-            plugin->change(formats::kParamInGain, 0.8, 100);
-            plugin->change(formats::kParamIq, 1.0, 300);
-            plugin->change(formats::kParamKnee, 0.2, 301);
-            plugin->change(formats::kParamInGain, 0.3, 301);
-        }
-        if (at == kBlock) plugin->change(kProgramId, programValue(2), 7);
-    });
-    auto vst2 = reference({});
     const struct {
         int32_t frame;
-        int32_t index;
-        float value;
-    } cuts[] = {{100, 0, 0.8f},  {300, 2, 1.0f},         {301, 1, 0.2f},
-                {301, 0, 0.3f}, {kBlock + 7, -1, 0.0f}, {2048, 0, 0.0f}};
-    Channels wanted(2, std::vector<float>(2048));
-    int32_t done = 0;
-    for (const auto& cut : cuts) {
-        runVst2(*vst2, input[0].data(), input[1].data(), wanted, done, cut.frame);
-        done = cut.frame;
-        if (cut.index >= 0) vst2->setParameter(cut.index, cut.value);
-        else vst2->selectProgram(2);
-    }
-    EXPECT_TRUE(sameBits(output[0], wanted[0]));
-    EXPECT_TRUE(sameBits(output[1], wanted[1]));
+        ParamID id;
+        double value;
+    } changes[] = {{100, formats::kParamInGain, 0.8}, {300, formats::kParamIq, 1.0},
+                   {301, formats::kParamKnee, 0.2}, {301, formats::kParamInGain, 0.3},
+                   {kBlock + 7, kProgramId, programValue(2)}};
+    ASSERT_TRUE(plugin->start(kRate, kBlock));
+    const Channels input = loud(2048);
+    const Channels output = render(*plugin, input, kBlock, [&](int32_t at, int32_t n) {
+        for (const auto& c : changes) {
+            if (c.frame >= at && c.frame < at + n) plugin->change(c.id, c.value, c.frame - at);
+        }
+    });
+    // The VST 2 build in blocks of one frame, each change made before its frame.
+    auto vst2 = reference();
+    const Channels wanted = renderThrough(*vst2, input, 1, [&](int32_t at, int32_t) {
+        for (const auto& c : changes) {
+            if (c.frame != at) continue;
+            if (c.id == kProgramId) vst2->selectProgram(2);
+            else vst2->setParameter(static_cast<int32_t>(c.id), static_cast<float>(c.value));
+        }
+    });
+    EXPECT_TRUE(sameBits(output, wanted));
 }
 
 // Bypassed, the output is the input one latency later, so nothing shifts;
@@ -75,12 +71,10 @@ TEST_F(Vst3, BypassIsTheDelayedInputAndSwitchesWithoutAClick) {
 TEST_F(Vst3, LatencyOfANewRateIsAnnounced) {
     const struct {
         double rate;
-        uint32_t latency;
         int32_t announcements;
-    } rates[] = {{44100.0, 40, 0}, {48000.0, 43, 1}, {48000.0, 43, 1}, {96000.0, 87, 2}};
+    } rates[] = {{44100.0, 0}, {48000.0, 1}, {48000.0, 1}, {96000.0, 2}};
     for (const auto& r : rates) {
         ASSERT_TRUE(plugin->start(r.rate, kBlock));
-        EXPECT_EQ(plugin->processor->getLatencySamples(), r.latency);
         EXPECT_EQ(restarts(kLatencyChanged), r.announcements) << r.rate;
         plugin->stop();
     }
@@ -108,10 +102,10 @@ TEST_F(Vst3, StateRoundTripsAndOldVst2ProjectsOpen) {
 
     auto migrated = make();
     ASSERT_TRUE(migrated->restore(wrapped(bank(2, 7), 0)));
-    std::vector<float> values;
+    float values[6];
     for (int32_t i = 0; i < 6; ++i) {
-        values.push_back(valueOf(7, i));
-        EXPECT_EQ(migrated->controller->getParamNormalized(static_cast<ParamID>(i)), values.back()) << i;
+        values[i] = valueOf(7, i);
+        EXPECT_EQ(migrated->controller->getParamNormalized(static_cast<ParamID>(i)), values[i]) << i;
     }
     String128 name{};
     migrated->units->getProgramName(kProgramListId, 4, name);
@@ -120,9 +114,8 @@ TEST_F(Vst3, StateRoundTripsAndOldVst2ProjectsOpen) {
     auto vst2 = reference(values);
     const Channels input = loud(4000);
     const Channels migratedOutput = render(*migrated, input, kBlock);
-    const Channels wanted = renderThrough(*vst2, input, kBlock);
-    EXPECT_TRUE(sameBits(migratedOutput[0], wanted[0]));
-    EXPECT_TRUE(sameBits(migratedOutput[1], wanted[1])) << "Force Channels Left: the right is silent";
+    EXPECT_TRUE(sameBits(migratedOutput, renderThrough(*vst2, input, kBlock)))
+        << "Force Channels Left: the right is silent";
 
     std::vector<uint8_t> cut = bank(2, 7);
     cut.pop_back();
@@ -153,7 +146,7 @@ TEST_F(Vst3, StateAndTextsBesideTheAudioThread) {
     ASSERT_TRUE(plugin->start(kRate, kBlock));
     const Channels input = loud(kBlock);
     std::atomic<bool> done{false};
-    float loudest = 0.0f;
+    float peak = 0.0f;
     std::thread audio([&] {
         Channels output(2, std::vector<float>(kBlock));
         float* in[2] = {const_cast<float*>(input[0].data()), const_cast<float*>(input[1].data())};
@@ -162,9 +155,7 @@ TEST_F(Vst3, StateAndTextsBesideTheAudioThread) {
             plugin->queue(formats::kParamInGain, (block % 10) / 10.0, block % kBlock);
             if (block % 7 == 0) plugin->queue(kProgramId, programValue(block % 10), 3);
             plugin->process(in, out, kBlock);
-            for (const auto& channel : output) {
-                for (float sample : channel) loudest = std::max(loudest, std::fabs(sample));
-            }
+            peak = std::max(peak, loudest(output));
         }
     });
     String128 text{};
@@ -176,7 +167,7 @@ TEST_F(Vst3, StateAndTextsBesideTheAudioThread) {
     }
     done = true;
     audio.join();
-    EXPECT_LE(loudest, 1.0f);
+    EXPECT_LE(peak, 1.0f);
 }
 
 }  // namespace

@@ -1,13 +1,7 @@
 // The VST 3 view of the built module in a real window: embedded in a host's
 // window (an X window driven by the host's run loop on Linux, an HWND on
 // Windows), clicked, changed by the host, closed and opened again.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <vector>
-
-#include "formats/vst3/vst3_host.h"
-#include "formats/vst3/vst3_support.h"
+#include "formats/vst3/vst3_fixture.h"
 
 #if defined(_WIN32)
 #include "editor/window_host.h"
@@ -120,14 +114,9 @@ private:
 };
 #endif
 
-class Vst3Editor : public ::testing::Test {
+// An instance as every VST 3 test has it, and the host's window.
+class Vst3Editor : public Vst3 {
 protected:
-    void SetUp() override {
-        ASSERT_NE(module.factory(), nullptr);
-        plugin = std::make_unique<Vst3Plugin>(module.factory(), application, handler);
-        ASSERT_TRUE(plugin->valid());
-    }
-
     IPlugView* open() {
         IPlugView* view = plugin->controller->createView(kEditorViewType);
         if (view == nullptr) return nullptr;
@@ -139,10 +128,6 @@ protected:
         return view;
     }
 
-    Vst3Module module{QUILLO_VST3_FILE};
-    HostApplication application;
-    ComponentHandler handler;
-    std::unique_ptr<Vst3Plugin> plugin;
     EditorHost host;
 };
 

@@ -27,42 +27,20 @@ constexpr int32_t kBlock = 512;
 constexpr int32_t kLatency = 40;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
+using render_material::loudest;
+using render_material::sameBits;
+
 inline Channels loud(int32_t frames) {
     return {render_material::material(frames, render_material::kLeftSeed),
             render_material::material(frames, render_material::kRightSeed)};
 }
 
-// Renders in blocks of `block`, the changes of each block given by `changes`.
-template <typename Changes>
-Channels render(Vst3Plugin& plugin, const Channels& input, int32_t block, Changes changes) {
-    const auto frames = static_cast<int32_t>(input[0].size());
-    Channels output(2, std::vector<float>(static_cast<size_t>(frames), 9.0f));
-    for (int32_t at = 0; at < frames; at += block) {
-        const int32_t n = std::min(block, frames - at);
-        changes(at, n);
-        float* in[2] = {const_cast<float*>(input[0].data()) + at, const_cast<float*>(input[1].data()) + at};
-        float* out[2] = {output[0].data() + at, output[1].data() + at};
-        plugin.process(in, out, n);
-    }
-    return output;
-}
-
-inline Channels render(Vst3Plugin& plugin, const Channels& input, int32_t block) {
-    return render(plugin, input, block, [](int32_t, int32_t) {});
-}
-
-inline bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
-}
-
-// Frames [from, to) through a VST 2 instance in blocks of at most kBlock.
-inline void runVst2(FormatInstance& effect, const float* left, const float* right, Channels& output,
-                    int32_t from, int32_t to) {
-    for (int32_t at = from; at < to; at += kBlock) {
-        float* in[2] = {const_cast<float*>(left) + at, const_cast<float*>(right) + at};
-        float* out[2] = {output[0].data() + at, output[1].data() + at};
-        effect.process(in, out, std::min(kBlock, to - at));
-    }
+// Through the plug-in, its output marked first so that a sample it leaves
+// unwritten shows (a forced channel's silence, say).
+template <typename Changes = NoChanges>
+Channels render(Vst3Plugin& plugin, const Channels& input, int32_t block, Changes changes = {}) {
+    constexpr float kUnwritten = 9.0f;
+    return renderThrough(plugin, input, block, changes, kUnwritten);
 }
 
 inline std::string hex(const uint8_t* bytes, size_t count) {
@@ -103,12 +81,10 @@ protected:
         return std::make_unique<Vst3Plugin>(module().factory(), application, handler);
     }
 
-    // The VST 2 build of the same tree, started with the same values.
-    static std::unique_ptr<FormatInstance> reference(const std::vector<float>& values) {
-        auto effect = vst2Reference()->create();
-        for (size_t i = 0; i < values.size(); ++i) effect->setParameter(static_cast<int32_t>(i), values[i]);
-        effect->start(static_cast<float>(kRate), kBlock);
-        return effect;
+    // The VST 2 build of the same tree, started with the same values (all six,
+    // or null for the effect's own).
+    static std::unique_ptr<FormatInstance> reference(const float* values = nullptr) {
+        return started(*vst2Reference(), static_cast<float>(kRate), kBlock, values);
     }
 
     int32_t restarts(int32_t flag) const {

@@ -4,29 +4,13 @@
 #include <cstring>
 #include <string>
 
-#include "formats/vst3/vst3_support.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 namespace vst3_test {
 
 namespace {
 
-template <typename Interface>
-tresult offer(Interface* self, const char* iid, void** object) {
-    return answerQuery<Interface>(self, iid, object);
-}
-
 // Messages as the host makes them for the plug-in; they delete themselves.
-class AttributeList final : public IAttributeList {
+class AttributeList final : public HostObject<IAttributeList> {
 public:
-    tresult VST3_CALL queryInterface(const char* iid, void** object) override { return offer(this, iid, object); }
-    uint32_t VST3_CALL addRef() override { return 1; }
-    uint32_t VST3_CALL release() override { return 1; }
     tresult VST3_CALL setInt(AttrID, int64_t) override { return kResultOk; }
     tresult VST3_CALL getInt(AttrID, int64_t*) override { return kResultFalse; }
     tresult VST3_CALL setFloat(AttrID, double) override { return kResultOk; }
@@ -39,7 +23,9 @@ public:
 
 class Message final : public IMessage {
 public:
-    tresult VST3_CALL queryInterface(const char* iid, void** object) override { return offer(this, iid, object); }
+    tresult VST3_CALL queryInterface(const char* iid, void** object) override {
+        return answerQuery<IMessage>(this, iid, object);
+    }
     uint32_t VST3_CALL addRef() override { return ++references; }
     uint32_t VST3_CALL release() override {
         if (--references > 0) return references;
@@ -57,8 +43,6 @@ private:
 };
 
 }  // namespace
-
-tresult MemoryStream::queryInterface(const char* iid, void** object) { return offer(this, iid, object); }
 
 tresult MemoryStream::read(void* buffer, int32_t count, int32_t* done) {
     if (buffer == nullptr || count < 0) return kInvalidArgument;
@@ -94,8 +78,6 @@ tresult MemoryStream::tell(int64_t* at) {
     return kResultOk;
 }
 
-tresult ValueQueue::queryInterface(const char* iid, void** object) { return offer(this, iid, object); }
-
 tresult ValueQueue::getPoint(int32_t index, int32_t* offset, double* value) {
     if (index < 0 || index >= getPointCount() || offset == nullptr || value == nullptr) return kInvalidArgument;
     *offset = points[static_cast<size_t>(index)].offset;
@@ -108,8 +90,6 @@ tresult ValueQueue::addPoint(int32_t offset, double value, int32_t* index) {
     if (index != nullptr) *index = getPointCount() - 1;
     return kResultOk;
 }
-
-tresult ParameterChanges::queryInterface(const char* iid, void** object) { return offer(this, iid, object); }
 
 IParamValueQueue* ParameterChanges::getParameterData(int32_t index) {
     return index >= 0 && index < getParameterCount() ? queues[static_cast<size_t>(index)].get() : nullptr;
@@ -163,8 +143,6 @@ tresult ComponentHandler::notifyProgramListChange(ProgramListID list, int32_t) {
     return kResultOk;
 }
 
-tresult HostApplication::queryInterface(const char* iid, void** object) { return offer(this, iid, object); }
-
 tresult HostApplication::getName(String128 name) {
     copyText(name, kString128, "quillo test host");
     return kResultOk;
@@ -181,43 +159,31 @@ tresult HostApplication::createInstance(uint8_t cid[16], uint8_t iid[16], void**
     return result;
 }
 
-Vst3Module::Vst3Module(const char* path) {
+Vst3Module::Vst3Module(const char* path) : library(path) {
 #if defined(_WIN32)
-    handle = reinterpret_cast<void*>(LoadLibraryA(path));
-    using Enter = bool (*)();
-    auto enter = reinterpret_cast<Enter>(symbol("InitDll"));
+    auto enter = reinterpret_cast<bool (*)()>(symbol("InitDll"));
     if (enter == nullptr || !enter()) return;
 #else
-    handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    using Enter = bool (*)(void*);
-    auto enter = reinterpret_cast<Enter>(symbol("ModuleEntry"));
-    if (enter == nullptr || !enter(handle)) return;
+    auto enter = reinterpret_cast<bool (*)(void*)>(symbol("ModuleEntry"));
+    if (enter == nullptr || !enter(library.native())) return;
 #endif
     auto entry = reinterpret_cast<GetFactoryProc>(symbol("GetPluginFactory"));
     pluginFactory = entry != nullptr ? entry() : nullptr;
 }
 
+// The module is left before the library unloads it.
 Vst3Module::~Vst3Module() {
-    if (handle == nullptr) return;
+    if (!library.loaded()) return;
     if (pluginFactory != nullptr) pluginFactory->release();
-    using Leave = bool (*)();
 #if defined(_WIN32)
-    if (auto leave = reinterpret_cast<Leave>(symbol("ExitDll"))) leave();
-    FreeLibrary(static_cast<HMODULE>(handle));
+    const char* const leaving = "ExitDll";
 #else
-    if (auto leave = reinterpret_cast<Leave>(symbol("ModuleExit"))) leave();
-    dlclose(handle);
+    const char* const leaving = "ModuleExit";
 #endif
+    if (auto leave = reinterpret_cast<bool (*)()>(symbol(leaving))) leave();
 }
 
-void* Vst3Module::symbol(const char* name) const {
-    if (handle == nullptr) return nullptr;
-#if defined(_WIN32)
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
-#else
-    return dlsym(handle, name);
-#endif
-}
+void* Vst3Module::symbol(const char* name) const { return reinterpret_cast<void*>(library.entry(name)); }
 
 bool findClass(IPluginFactory* factory, const char* category, uint8_t (&cid)[16]) {
     for (int32_t i = 0; factory != nullptr && i < factory->countClasses(); ++i) {

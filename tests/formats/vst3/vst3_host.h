@@ -10,20 +10,31 @@
 #include <vector>
 
 #include "formats/vst3/vst3_edit.h"
+#include "formats/vst3/vst3_support.h"
 #include "formats/vst3/vst3_view.h"
+#include "support/plugin_library.h"
 
 namespace vst3_test {
 
 using namespace vst3;
 
+// What every object of the host answers alike: it offers `Interface`, and the
+// test owns it, so its references are not counted.
+template <typename Interface>
+class HostObject : public Interface {
+public:
+    tresult VST3_CALL queryInterface(const char* iid, void** object) override {
+        return answerQuery<Interface>(this, iid, object);
+    }
+    uint32_t VST3_CALL addRef() override { return 1; }
+    uint32_t VST3_CALL release() override { return 1; }
+};
+
 // A stream over bytes in memory.
-class MemoryStream final : public IBStream {
+class MemoryStream final : public HostObject<IBStream> {
 public:
     MemoryStream() = default;
     explicit MemoryStream(std::vector<uint8_t> content) : bytes(std::move(content)) {}
-    tresult VST3_CALL queryInterface(const char* iid, void** object) override;
-    uint32_t VST3_CALL addRef() override { return 1; }
-    uint32_t VST3_CALL release() override { return 1; }
     tresult VST3_CALL read(void* buffer, int32_t count, int32_t* done) override;
     tresult VST3_CALL write(void* buffer, int32_t count, int32_t* done) override;
     tresult VST3_CALL seek(int64_t to, int32_t mode, int64_t* result) override;
@@ -38,12 +49,9 @@ struct Point {
     double value;
 };
 
-class ValueQueue final : public IParamValueQueue {
+class ValueQueue final : public HostObject<IParamValueQueue> {
 public:
     explicit ValueQueue(ParamID parameter) : id(parameter) {}
-    tresult VST3_CALL queryInterface(const char* iid, void** object) override;
-    uint32_t VST3_CALL addRef() override { return 1; }
-    uint32_t VST3_CALL release() override { return 1; }
     ParamID VST3_CALL getParameterId() override { return id; }
     int32_t VST3_CALL getPointCount() override { return static_cast<int32_t>(points.size()); }
     tresult VST3_CALL getPoint(int32_t index, int32_t* offset, double* value) override;
@@ -53,11 +61,8 @@ public:
     std::vector<Point> points;
 };
 
-class ParameterChanges final : public IParameterChanges {
+class ParameterChanges final : public HostObject<IParameterChanges> {
 public:
-    tresult VST3_CALL queryInterface(const char* iid, void** object) override;
-    uint32_t VST3_CALL addRef() override { return 1; }
-    uint32_t VST3_CALL release() override { return 1; }
     int32_t VST3_CALL getParameterCount() override { return static_cast<int32_t>(queues.size()); }
     IParamValueQueue* VST3_CALL getParameterData(int32_t index) override;
     IParamValueQueue* VST3_CALL addParameterData(const ParamID* id, int32_t* index) override;
@@ -93,11 +98,8 @@ public:
 
 // The host application: the context both halves are initialised with. It
 // makes messages; on Linux its frames offer a run loop.
-class HostApplication final : public IHostApplication {
+class HostApplication final : public HostObject<IHostApplication> {
 public:
-    tresult VST3_CALL queryInterface(const char* iid, void** object) override;
-    uint32_t VST3_CALL addRef() override { return 1; }
-    uint32_t VST3_CALL release() override { return 1; }
     tresult VST3_CALL getName(String128 name) override;
     tresult VST3_CALL createInstance(uint8_t cid[16], uint8_t iid[16], void** object) override;
 
@@ -117,7 +119,7 @@ public:
     void* symbol(const char* name) const;
 
 private:
-    void* handle = nullptr;
+    PluginLibrary library;
     IPluginFactory* pluginFactory = nullptr;
 };
 

@@ -44,14 +44,9 @@ TEST_F(Vst3, ClassesCarryTheVst2IdentityAndTheEffectsNames) {
         EXPECT_EQ(hex(info.cid, 16), laidOut(prefixes[i] + digits)) << i;
         EXPECT_STREQ(info.subCategories, i == 0 ? "Fx|Dynamics" : "");
     }
-    // The words 0x56535456, 0x717A7576, 0x726E2D71, 0x75696C6C.
-    PClassInfo processorClass{}, controllerClass{};
-    factory->getClassInfo(0, &processorClass);
-    factory->getClassInfo(1, &controllerClass);
-    EXPECT_EQ(hex(processorClass.cid, 16), laidOut("56535456717A7576726E2D7175696C6C"));
     uint8_t controllerId[16];
     ASSERT_EQ(plugin->component->getControllerClassId(controllerId), kResultOk);
-    EXPECT_EQ(hex(controllerId, 16), hex(controllerClass.cid, 16));
+    EXPECT_EQ(hex(controllerId, 16), laidOut(prefixes[1] + digits));
     unicode->release();
 }
 
@@ -88,10 +83,7 @@ TEST_F(Vst3, BusesAreStereoOrMonoOnBothSides) {
     float* in[1] = {const_cast<float*>(input[0].data())};
     float* out[1] = {output.data()};
     ASSERT_EQ(plugin->process(in, out, 3000, 1), kResultOk);
-    auto vst2 = reference({});
-    Channels wanted(2, std::vector<float>(3000));
-    runVst2(*vst2, input[0].data(), input[0].data(), wanted, 0, 3000);
-    EXPECT_TRUE(sameBits(output, wanted[0]));
+    EXPECT_TRUE(sameBits(output, renderThrough(*reference(), {input[0], input[0]}, kBlock)[0]));
     // The effect's own channel choice reaches the controller, as in a VST 2 host.
     EXPECT_EQ(plugin->controller->getParamNormalized(formats::kParamForceChannels), 0.5);
 }
@@ -141,10 +133,10 @@ TEST_F(Vst3, ParametersAndTheirTextsRoundTrip) {
     double value = 0.0;
     EXPECT_NE(controller.getParamValueByString(0, text, &value), kResultOk);
     EXPECT_NE(controller.getParameterInfo(11, nullptr), kResultOk);
-    // A program chosen by the host loads its values, which the host reads again.
+    // A program chosen by the host loads its values (the shared expectations
+    // read them): the host is told to read every value again.
     plugin->change(formats::kParamInGain, 0.25);
     plugin->change(kProgramId, programValue(3));
-    EXPECT_EQ(controller.getParamNormalized(formats::kParamInGain), 0.5);
     EXPECT_EQ(restarts(kParamValuesChanged), 1);
 }
 
@@ -157,7 +149,7 @@ TEST_F(Vst3, CarelessHostsAreAnsweredQuietly) {
     float* in[2] = {const_cast<float*>(input[0].data()), const_cast<float*>(input[1].data())};
     float* out[2] = {left.data(), right.data()};
     EXPECT_EQ(plugin->process(in, out, 3000), kResultOk);
-    EXPECT_EQ(*std::max_element(left.begin(), left.end()), 0.0f) << "silence before the set-up";
+    EXPECT_EQ(loudest(left), 0.0f) << "silence before the set-up";
     for (double rate : {0.0, -44100.0, 1.0e9, static_cast<double>(kNaN)}) EXPECT_FALSE(plugin->start(rate, kBlock));
     EXPECT_FALSE(plugin->start(kRate, 0));
     ProcessSetup doubles{kRealtime, 1, kBlock, kRate};
@@ -177,9 +169,8 @@ TEST_F(Vst3, CarelessHostsAreAnsweredQuietly) {
     plugin->change(formats::kParamInGain, 0.9, 2000);
     plugin->change(formats::kParamInGain, 1.0, 10);
     ASSERT_EQ(plugin->process(in, out, 3000), kResultOk);  // longer than the set-up's blocks
-    for (const auto* channel : {&left, &right}) {
-        for (float s : *channel) ASSERT_LE(std::fabs(s), 1.0f);
-    }
+    EXPECT_LE(loudest(left), 1.0f);
+    EXPECT_LE(loudest(right), 1.0f);
     for (ParamID id = 0; id < 6; ++id) {
         const double value = plugin->controller->getParamNormalized(id);
         EXPECT_TRUE(value >= 0.0 && value <= 1.0) << id;

@@ -24,6 +24,7 @@
 
 #include "hosts/juce/hosted_plugin.h"
 #include "hosts/juce/juce_checks.h"
+#include "support/render_material.h"
 
 namespace {
 
@@ -37,15 +38,10 @@ constexpr int kListBlock = 512;
 constexpr int kEditorMilliseconds = 500;
 const float kListedValues[] = {0.0f, 0.25f, 0.5f, 0.75f, 1.0f};
 
-// Deterministic loud stereo noise (peaks near 3, so the limiter works hard).
+// Deterministic loud stereo noise, interleaved (peaks near 3, so the limiter works hard).
 std::vector<float> noise(int frames) {
-    constexpr float kPeak = 3.0f;
-    uint32_t seed = 2024u;
     std::vector<float> signal(static_cast<size_t>(std::max(frames, 0)) * kStereo);
-    for (float& sample : signal) {
-        seed = seed * 1664525u + 1013904223u;
-        sample = kPeak * (static_cast<float>(seed >> 8) / 8388608.0f - 1.0f);
-    }
+    render_material::fillNoise(signal, 3.0f, 2024u);
     return signal;
 }
 
