@@ -14,9 +14,10 @@
 
 #include "bench/loud_noise.h"
 #include "bench/median_reporter.h"
-#include "formats/vst3/effect_entry.h"
 #include "formats/vst3/factory.h"
 #include "formats/vst3/vst3_layout.h"
+
+extern "C" AEffect* quilloEntry(audioMasterCallback callback);
 
 namespace {
 

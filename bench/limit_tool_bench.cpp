@@ -16,7 +16,6 @@
 #include "tools/limit/cli_options.h"
 #include "tools/limit/limit_job.h"
 
-extern "C" AEffect* VSTPluginMain(audioMasterCallback callback);
 
 namespace {
 
@@ -73,7 +72,7 @@ void runJob(benchmark::State& state, std::vector<std::string> arguments) {
     const std::string output = scratchFile("quillo-tool-bench-out.wav");
     arguments.insert(arguments.end(), {minuteOfMaterial(), output});
     const limit_tool::Options options = limit_tool::parseOptions(arguments);
-    const limit_tool::JobContext context{VSTPluginMain, false, nullptr};
+    const limit_tool::JobContext context{false, nullptr};
     for (auto _ : state) benchmark::DoNotOptimize(limit_tool::runLimitJob(options, context));
     std::filesystem::remove(output);
     state.counters["x_real_time"] = benchmark::Counter(

@@ -40,7 +40,6 @@ float defaultGain() { return gainTableAt(gainTableIndex(kDefaultInGain)); }
 
 // The noise of both channels, gained, interleaved [L R] per frame.
 std::vector<float> gainedFrames() {
-    buildGainTable();
     const std::vector<float> channels[kChannels] = {loudNoise(1u), loudNoise(2u)};
     std::vector<float> frames(kChannels * static_cast<size_t>(kFrames));
     for (int32_t f = 0; f < kFrames; ++f) {
@@ -60,14 +59,11 @@ const char* encoding() { return LimiterEngine::avxUsable() ? "AVX" : "SSE2"; }
 
 void processBlocks(benchmark::State& state) {
     const int32_t block = static_cast<int32_t>(state.range(0));
-    buildGainTable();
-    resetEngineTiming();
-    applyEngineSampleRate(quillo::kReferenceRate);
     std::vector<float> inL = loudNoise(1u), inR = loudNoise(2u);
     std::vector<float> outL(kFrames), outR(kFrames);
     LimiterEngine engine;
     state.SetLabel(encoding());
-    if (!engine.reset(block)) {
+    if (!engine.reset(block, timingForRate(quillo::kReferenceRate))) {
         state.SkipWithError("reset failed");
         return;
     }

@@ -1,6 +1,5 @@
-// Process-wide timing values of the limiter engine: one set for every instance
-// loaded in the process. Any instance's changeSampleRate may rewrite them from
-// its own thread, so each value is a single shared 32-bit float.
+// The limiter engine's timing values for a sample rate. Each effect instance
+// keeps its own set: a rate set on one instance changes nothing of another.
 #pragma once
 
 #include <cstdint>
@@ -13,23 +12,13 @@ struct EngineTiming {
     float windowLength;   // window factor * r;   W = trunc(windowLength)
 };
 
-// The values at the reference rate (r exactly 1).
-void resetEngineTiming();
-
-// The exact single-precision recomputation for a new rate. The caller has
-// validated the rate (finite, above 0).
-void applyEngineSampleRate(float rate);
-
-// A copy of the current values.
-EngineTiming engineTiming();
-
-// The look-ahead of the current values: trunc(latency segments * segmentLength
-// + rampLength), in single precision from the stored values, so that the latency
-// reported to the host is the delay the engine sets up.
-int32_t engineLatency();
-
-// The same figures for a given set of values (used by the engine for its snapshot).
+// The exact single-precision values for a rate. The caller has validated the
+// rate (finite, above 0).
 EngineTiming timingForRate(float rate);
+
+// The look-ahead: trunc(latency segments * segmentLength + rampLength), in
+// single precision from the stored values, so that the latency reported to the
+// host is the delay the engine sets up.
 int32_t latencyOf(const EngineTiming& timing);
 
 // Float to integer, truncating toward zero; 0 for NaN and for values outside

@@ -1,31 +1,38 @@
 #include "dsp/gain_table.h"
 
+#include <array>
 #include <cmath>
-
-#include "dsp/shared_value.h"
 
 using quillo::kGainTableSize;
 using quillo::kLastGainIndex;
 
 namespace {
 
-// Written only while no instance exists (the plug-in builds the table when its
-// instance count is 0); read by every instance afterwards.
-SharedValue<float> gainTable[kGainTableSize];
+using GainTable = std::array<float, kGainTableSize>;
 
-}  // namespace
-
-void buildGainTable() {
+GainTable buildGainTable() {
+    GainTable table{};
     for (int32_t c = 0; c < kGainTableSize; ++c) {
         const double decibels = static_cast<double>(c) / quillo::kGainStepsPerDecibel - quillo::kGainTableOffsetDb;
-        gainTable[c] = static_cast<float>(std::pow(quillo::kDecibelBase, decibels / quillo::kDecibelsPerDecade));
+        table[static_cast<size_t>(c)] =
+            static_cast<float>(std::pow(quillo::kDecibelBase, decibels / quillo::kDecibelsPerDecade));
     }
+    return table;
 }
+
+// The language makes the first use build it exactly once, also when
+// instances are created on several threads at the same time.
+const GainTable& gainTable() {
+    static const GainTable table = buildGainTable();
+    return table;
+}
+
+}  // namespace
 
 float gainTableAt(int32_t index) {
     if (index < 0) index = 0;
     if (index > kLastGainIndex) index = kLastGainIndex;
-    return gainTable[index];
+    return gainTable()[static_cast<size_t>(index)];
 }
 
 int32_t gainTableIndex(float inGainValue) {

@@ -112,12 +112,6 @@ bool LimiterEngine::allocateRings(int32_t newBlockSize) {
     for (std::size_t i = 0; i < kRingCount; ++i) *rings[i] = base + starts[i];
     pieceOut = base + starts[kRingCount];
     scratch = reinterpret_cast<quillo::PipelineScratch*>(base + starts[kRingCount + 1]);
-    for (std::size_t i = 0; i < ringFloats; ++i) {
-        inputRing[i] = 0.0f;
-        delayedSignal[i] = 0.0f;
-        softGain[i] = 1.0f;
-        brickGain[i] = 1.0f;
-    }
     length = newLength;
     blockSize = newBlockSize;
     return true;
@@ -130,13 +124,32 @@ bool LimiterEngine::reset(int32_t newBlockSize, const EngineTiming& timing) {
 
     resetLengths = lengthsOf(timing);
     windowReciprocalExact = exactReciprocal(timing.windowLength);
-    const float windowLength = timing.windowLength;
+    delay = latencyOf(timing);
+    // Long enough for the silence to pass the look-ahead twice over, both
+    // windows and every entry of the segment store.
+    restFrames = 2 * delay + resetLengths.window + (quillo::kSegmentStore + 1) * resetLengths.segment;
+    constantsCurrent = false;
+    restartState();
+    resetMeters();
+    isReady = true;
+    return true;
+}
+
+// The rings start silent (signals 0.0) and without reduction (gains 1.0),
+// spare floats included; both gain stages start without reduction, their
+// histories full of 1.0.
+void LimiterEngine::restartState() {
+    const std::size_t ringFloats = kChannels * static_cast<std::size_t>(length + quillo::kSpareFloats);
+    for (std::size_t i = 0; i < ringFloats; ++i) {
+        inputRing[i] = 0.0f;
+        delayedSignal[i] = 0.0f;
+        softGain[i] = 1.0f;
+        brickGain[i] = 1.0f;
+    }
+    const float windowLength = resetLengths.timing.windowLength;
     for (auto& link : links) quillo::resetStereoLink(link, windowLength);
     readPos = 0;
-    delay = latencyOf(timing);
     delayWritePos = delay;
-
-    // Both gain stages start without reduction, their histories full of 1.0.
     for (int32_t ch = 0; ch < kChannels; ++ch) {
         softState[ch] = 1.0f;
         softSum[ch] = windowLength;
@@ -147,12 +160,9 @@ bool LimiterEngine::reset(int32_t newBlockSize, const EngineTiming& timing) {
     }
     softHistoryPos = 0;
     lanesHoldState = false;
-    constantsCurrent = false;
     segment = quillo::SegmentState();
-
-    resetMeters();
-    isReady = true;
-    return true;
+    resting = restarts;
+    quietFrames = restFrames;
 }
 
 void LimiterEngine::resetMeters() {
@@ -166,27 +176,19 @@ void LimiterEngine::resetNeedles() {
     meterRight = 1.0f;
 }
 
-#if defined(__i386__) && defined(_WIN32)
-// 32-bit Windows hosts may call in with a stack aligned to 4 bytes only; the
-// vector code below needs 16.
-__attribute__((force_align_arg_pointer))
-#endif
-void LimiterEngine::process(float** inputs, float** outputs, int32_t frames, const BlockParameters& p,
-                            const Routing& r, bool accumulate) {
-    if (!isReady || frames <= 0 || inputs == nullptr || outputs == nullptr) return;
-    // Every block runs with the timing of the last reset: the rings and
-    // histories were laid out for it, and a rate set since (by this instance or
-    // by another one, the timing values being shared) acts from the next reset.
+// A block longer than the reset's block size runs as the host would have cut
+// it: pieces of at most that size, one after the other. Every block runs with
+// the timing of the last reset: the rings and histories were laid out for it.
+void LimiterEngine::runFrames(float** inputs, float** outputs, int32_t offset, int32_t frames,
+                                 const BlockParameters& p, const Routing& r, bool accumulate) {
     const Lengths& len = resetLengths;
     // The vector path needs at least two entries of history and one frame per
     // segment.
     const bool generic = forceGeneric || len.window < quillo::kPairFrames || len.segment < 1;
-    // A block longer than the reset's block size runs as the host would have cut
-    // it: pieces of at most that size, one after the other.
-    for (int32_t offset = 0; offset < frames;) {
-        const int32_t n = frames - offset < blockSize ? frames - offset : blockSize;
-        runPiece(inputs, outputs, offset, n, p, r, accumulate, len, generic);
-        offset += n;
+    for (int32_t done = 0; done < frames;) {
+        const int32_t n = frames - done < blockSize ? frames - done : blockSize;
+        runPiece(inputs, outputs, offset + done, n, p, r, accumulate, len, generic);
+        done += n;
     }
 }
 

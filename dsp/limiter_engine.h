@@ -72,14 +72,24 @@ public:
     LimiterEngine(const LimiterEngine&) = delete;
     LimiterEngine& operator=(const LimiterEngine&) = delete;
 
-    // The engine's part of the plug-in's resume: takes the given timing (by
-    // default the current process-wide values) for every block until the next
-    // reset, sets the ring length to blockSize plus the ring margin,
-    // (re)allocates the rings without throwing and resets the rings, both link
-    // records and both gain stages. Returns false, and leaves the engine not
-    // ready, when blockSize < 1, the memory cannot be had, or the timing's
-    // window does not fit the histories.
-    bool reset(int32_t blockSize, const EngineTiming& timing = engineTiming());
+    // The engine's part of the plug-in's resume: takes the given timing for
+    // every block until the next reset, sets the ring length to blockSize plus
+    // the ring margin, (re)allocates the rings without throwing and resets the
+    // rings, both link records and both gain stages. Returns false, and leaves
+    // the engine not ready, when blockSize < 1, the memory cannot be had, or
+    // the timing's window does not fit the histories.
+    bool reset(int32_t blockSize, const EngineTiming& timing);
+
+    // Restarts at rest, off unless asked for. With them on, the engine starts
+    // over as a reset leaves it (its segment grid included) at the first sound
+    // after a rest: silence long enough to empty the look-ahead, the stores and
+    // the windows, with both gain stages settled where silence leaves them.
+    // Silence then costs nothing and leaves everything as it is, and the same
+    // sound after a rest gives the same output bits, however long the rest and
+    // whatever was processed before it. A reset counts as a rest. Without them
+    // the grid runs on from the reset whatever comes.
+    void restartAtRest(bool on) { restarts = on; }
+    bool atRest() const { return resting; }
 
     // One block. Blocks longer than the reset's block size are run in pieces of
     // at most that size; a not-ready engine leaves the buffers untouched. Input
@@ -116,6 +126,14 @@ private:
     // The two link records: one couples the soft gains, one the brickwall gains.
     enum LinkStage { kSoftLink, kBrickLink, kLinkStages };
 
+    void runFrames(float** inputs, float** outputs, int32_t offset, int32_t frames, const BlockParameters& p,
+                      const Routing& r, bool accumulate);
+    int32_t firstSound(float** inputs, int32_t frames, float gain, const Routing& r) const;
+    void silenceOutputs(float** outputs, int32_t frames, const Routing& r, bool accumulate) const;
+    int32_t trailingSilence(int32_t frames) const;
+    bool settled(const BlockParameters& p) const;
+    void carriedStages(float* s, float* env, float* fallTarget) const;
+    void restartState();
     static bool fitsHistories(const EngineTiming& t);
     static bool exactReciprocal(float v);
     static Lengths lengthsOf(const EngineTiming& t);
@@ -153,6 +171,10 @@ private:
     int32_t delayWritePos = 0;
     int32_t delay = 0;
     bool isReady = false;
+    bool restarts = false;
+    bool resting = false;      // at rest: silence changes nothing until the first sound
+    int32_t quietFrames = 0;   // frames since the gain stages last read a sound, up to restFrames
+    int32_t restFrames = 0;    // the silence a rest needs
     bool forceGeneric = false;
     bool forceSse2 = false;
     bool lanesHoldState = false;    // the vector path's carried state and lines are current, not the members below

@@ -110,6 +110,23 @@ void LimiterEngine::stateToLanes() {
     lanesHoldState = true;
 }
 
+// The follower states, smoother envelopes and fall targets (infinity where a
+// smoother is not falling), wherever the state is carried now.
+void LimiterEngine::carriedStages(float* s, float* env, float* fallTarget) const {
+    if (lanesHoldState) {
+        const quillo::PipelineCarry& c = scratch->carry;
+        store2(s, c.s);
+        store2(env, c.env);
+        store2(fallTarget, c.fallTarget);
+        return;
+    }
+    for (int32_t ch = 0; ch < kChannels; ++ch) {
+        s[ch] = softState[ch];
+        env[ch] = smoother[ch].env;
+        fallTarget[ch] = smoother[ch].falling ? smoother[ch].target : std::numeric_limits<float>::infinity();
+    }
+}
+
 void LimiterEngine::stateFromLanes() {
     if (!lanesHoldState) return;
     const int32_t W = resetLengths.window;

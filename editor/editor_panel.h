@@ -42,6 +42,8 @@ public:
     void drawReadout(BlitTarget& target, double value, int32_t centreX, int32_t top, ReadoutUnit unit);
     // Applies the pending knob drag from the last recorded pointer position.
     void applyDragStep();
+    // Ends the edit of a knob still held (its window closes under the pointer).
+    void releaseHeldKnob();
 
     // Written by the effect when the host sets IN Gain or Knee.
     SharedValue<uint8_t> changedControl{kNoControl};
@@ -71,8 +73,10 @@ private:
     void recordPosition(uint32_t position);
     bool pressSwitchOrKnob();
     void toggleSwitch(int32_t index);
+    void editOnce(int32_t index);
     void applyGainDrag();
     void applyKneeDrag();
 
     EffectView* view;
+    int32_t heldKnob = -1;  // the knob whose edit a press began and no release has ended
 };

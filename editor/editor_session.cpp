@@ -57,6 +57,10 @@ void EditorSession::idle() {
     }
 }
 
+void* EditorSession::nativeWindow() const {
+    return window != nullptr ? window->nativeHandle() : nullptr;
+}
+
 int EditorSession::eventDescriptor() const {
     return window != nullptr ? window->eventDescriptor() : -1;
 }

@@ -22,6 +22,8 @@ public:
     void idle();
     // The open window's event descriptor (EditorWindow::eventDescriptor), or -1.
     int eventDescriptor() const;
+    // The open window as its system names it, or null.
+    void* nativeWindow() const;
 
     // Editor windows open in this process, all editors together.
     static int32_t openWindowCount();

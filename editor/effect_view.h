@@ -16,6 +16,10 @@ public:
     virtual void storeParameter(int32_t index, float value) = 0;
     // Reports the stored value to the host as if the plug-in had automated it.
     virtual void notifyParameterChange(int32_t index) = 0;
+    // The user takes hold of a control and lets it go: every change between
+    // the two is one edit.
+    virtual void beginEdit(int32_t) {}
+    virtual void endEdit(int32_t) {}
     virtual void updateInputGain() = 0;
     virtual float inputGainLinear() const = 0;
 

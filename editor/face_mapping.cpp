@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/limiter_constants.h"
 #include "editor/skin_layout.h"
 
 namespace {
 
-constexpr double kDecibelsPerDecade = 20.0;
 
 // Truncation happens on the double; rounding it to float first could lift a
 // value just below a whole frame onto it.
@@ -93,7 +93,7 @@ float raisedKneeLamp(float kneeLamp) {
 // single-precision constants: Knee at its maximum then lands just below the
 // last frame instead of on it.
 int32_t gainKnobFrame(float inputGainLinear) {
-    const double decibels = kDecibelsPerDecade * std::log10(static_cast<double>(inputGainLinear) + kUnityNudge);
+    const double decibels = quillo::kDecibelsPerDecade * std::log10(static_cast<double>(inputGainLinear) + kUnityNudge);
     const double scale = static_cast<double>(kKnobDecibelScale) * kKnobFramesPerUnit;
     return truncateWithin(static_cast<float>(frameBelow(scale * decibels + kKnobCentreFrame)), 0, kKnobFrames - 1);
 }

@@ -48,6 +48,7 @@ void LimiterEditor::closeEditor() {
         return;
     }
     isOpen = 0;
+    releaseHeldKnob();
     session.close();
 }
 

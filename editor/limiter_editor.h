@@ -29,6 +29,8 @@ public:
     virtual void reservedOperation(int32_t first, int32_t second);
     // The open window's event descriptor for hosts that watch it; -1 otherwise.
     int eventDescriptor() const { return session.eventDescriptor(); }
+    // The open window as its system names it, or null.
+    void* nativeWindow() const { return session.nativeWindow(); }
 
     // The plug-in's start-up values for parameters, meters and this editor.
     void applyStartupDefaults();

@@ -14,6 +14,14 @@ void LimiterEffectView::notifyParameterChange(int32_t index) {
     limiter->notifyParameterChange(index);
 }
 
+void LimiterEffectView::beginEdit(int32_t index) {
+    limiter->beginEdit(index);
+}
+
+void LimiterEffectView::endEdit(int32_t index) {
+    limiter->endEdit(index);
+}
+
 void LimiterEffectView::updateInputGain() {
     limiter->updateInputGain();
 }

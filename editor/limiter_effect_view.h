@@ -13,6 +13,8 @@ public:
     float parameter(int32_t index) const override;
     void storeParameter(int32_t index, float value) override;
     void notifyParameterChange(int32_t index) override;
+    void beginEdit(int32_t index) override;
+    void endEdit(int32_t index) override;
     void updateInputGain() override;
     float inputGainLinear() const override;
     int32_t channelActive(int32_t channel) const override;

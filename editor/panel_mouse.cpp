@@ -55,6 +55,9 @@ bool EditorPanel::pressSwitchOrKnob() {
         dragAnchorY = mouseY;
         dragValue = view->parameter(kFaceKnee);
         dragMode = kKneeDrag;
+        releaseHeldKnob();
+        heldKnob = kFaceKnee;
+        view->beginEdit(kFaceKnee);
         return true;
     }
     if (regionContains(kGainKnobRegion, mouseX, mouseY)) {
@@ -62,6 +65,9 @@ bool EditorPanel::pressSwitchOrKnob() {
         const float value = view->parameter(kFaceInGain) * kGainDragUnit * kGainDragSpan;
         dragValue = value > 1.0f ? 1.0f : value;
         dragMode = kGainDrag;
+        releaseHeldKnob();
+        heldKnob = kFaceInGain;
+        view->beginEdit(kFaceInGain);
         return true;
     }
     return false;
@@ -69,7 +75,20 @@ bool EditorPanel::pressSwitchOrKnob() {
 
 void EditorPanel::toggleSwitch(int32_t index) {
     view->storeParameter(index, switchIsOn(view->parameter(index)) ? 0.0f : 1.0f);
+    editOnce(index);
+}
+
+// A change made by one click is an edit of its own.
+void EditorPanel::editOnce(int32_t index) {
+    view->beginEdit(index);
     view->notifyParameterChange(index);
+    view->endEdit(index);
+}
+
+void EditorPanel::releaseHeldKnob() {
+    if (heldKnob < 0) return;
+    view->endEdit(heldKnob);
+    heldKnob = -1;
 }
 
 void EditorPanel::onRightButtonDown(uint32_t position) {
@@ -82,11 +101,11 @@ void EditorPanel::onRightButtonDown(uint32_t position) {
         const float old = view->parameter(kFaceInGain);
         view->storeParameter(kFaceInGain, old == kUnityGainValue ? storedGain : kUnityGainValue);
         storedGain = old;
-        view->notifyParameterChange(kFaceInGain);
+        editOnce(kFaceInGain);
         changedControl = kGainControl;
     } else if (regionContains(kKneeKnobRegion, mouseX, mouseY)) {
         view->storeParameter(kFaceKnee, kDefaultKnee);
-        view->notifyParameterChange(kFaceKnee);
+        editOnce(kFaceKnee);
         changedControl = kKneeControl;
     }
     view->updateInputGain();
@@ -97,6 +116,7 @@ void EditorPanel::onButtonUp() {
         redrawRequest = kFullFace;
     }
     dragMode = kNoDrag;
+    releaseHeldKnob();
 }
 
 void EditorPanel::applyDragStep() {

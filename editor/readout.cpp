@@ -2,11 +2,11 @@
 
 #include <cmath>
 
+#include "dsp/limiter_constants.h"
 #include "editor/skin_layout.h"
 
 namespace {
 
-constexpr double kDecibelsPerDecade = 20.0;
 
 // The font glyph of a character, or -1 when the font has none.
 int32_t glyphOf(char c) {
@@ -43,7 +43,7 @@ ReadoutLayout layoutReadout(const char* text, ReadoutUnit unit) {
 
 float readoutNumber(double value, ReadoutUnit unit) {
     if (unit == ReadoutUnit::kDecibels) {
-        return static_cast<float>(kDecibelsPerDecade * std::log10(value));
+        return static_cast<float>(quillo::kDecibelsPerDecade * std::log10(value));
     }
     return static_cast<float>(value);
 }

@@ -37,6 +37,8 @@ public:
     // for hosts that run idle() from their own loop's watch on it; -1 elsewhere,
     // and once the connection is lost.
     virtual int eventDescriptor() const { return -1; }
+    // The window itself as its system names it (an HWND, an X window id).
+    virtual void* nativeHandle() const { return nullptr; }
 };
 
 // The process-wide side: window class, skin bitmaps, window creation.

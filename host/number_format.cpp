@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dsp/limiter_constants.h"
 #include "host/effect_base.h"
 
 namespace {
@@ -15,7 +16,6 @@ constexpr double kNegativeLimit = 9999999.0;
 constexpr int32_t kLargestInteger = 99999999;
 constexpr double kDigitBase = 10.0;
 constexpr double kNextDigit = 0.1;
-constexpr double kDecibelsPerDecade = 20.0;
 constexpr double kMillisecondsPerSecond = 1000.0;
 constexpr int32_t kDigitAndPoint = 2;
 constexpr int32_t kIntegerScratch = 16;
@@ -84,7 +84,7 @@ void formatDecibelText(float gain, char* text) {
         std::strcpy(text, kMinusInfinityText);
         return;
     }
-    formatNumberText(static_cast<float>(kDecibelsPerDecade * std::log10(static_cast<double>(gain))), text, 0);
+    formatNumberText(static_cast<float>(quillo::kDecibelsPerDecade * std::log10(static_cast<double>(gain))), text, 0);
 }
 
 void formatIntegerText(int32_t value, char* text) {

@@ -35,8 +35,8 @@ bool LimiterEffect::switchOn(int32_t index) const { return truncateToInt(paramVa
 void LimiterEffect::changeSampleRate(float rate) {
     if (!usableSampleRate(rate)) return;
     currentSampleRate = rate;
-    applyEngineSampleRate(rate);
-    declareLatency(engineLatency());
+    engineTimingValues = timingForRate(rate);
+    declareLatency(latencyOf(engineTimingValues));
 }
 
 void LimiterEffect::changeBlockSize(int32_t frames) {
@@ -54,8 +54,8 @@ void LimiterEffect::onResume() {
     engineReady = false;
     changeSampleRate(sampleRate());
     // The engine keeps this rate's timing until the next resume, whatever
-    // rate any instance sets meanwhile.
-    if (!engine.reset(blockSize(), timingForRate(sampleRate()))) return;
+    // rate is set meanwhile.
+    if (!engine.reset(blockSize(), engineTimingValues)) return;
     updateInputGain();
     engine.resetMeters();
     if (switchOn(kAutoSelectChannels)) channelChoicePending = true;
@@ -89,13 +89,26 @@ BlockParameters LimiterEffect::blockParameters(const Routing& routing) const {
 
 Routing LimiterEffect::selectChannels(float** inputs, float** outputs) {
     const bool automatic = switchOn(kAutoSelectChannels);
-    Routing routing = automatic ? automaticRouting(inputs, outputs) : forcedRouting(truncateToInt(paramValue[kForceChannels]));
-    if (automatic && channelChoicePending) publishChannelChoice(routing);
+    const Routing routing = plannedRouting(inputs, outputs);
+    if (automatic) {
+        paramValue[kForceChannels] = static_cast<float>(routing.copyMode);
+        if (channelChoicePending) publishChannelChoice(routing);
+    }
+    showRouting(routing);
+    return routing;
+}
+
+Routing LimiterEffect::plannedRouting(float** inputs, float** outputs) {
+    Routing routing = switchOn(kAutoSelectChannels) ? automaticRouting(inputs, outputs)
+                                                    : forcedRouting(truncateToInt(paramValue[kForceChannels]));
     routing.singleChannel = routing.leftActive != routing.rightActive;
+    return routing;
+}
+
+void LimiterEffect::showRouting(const Routing& routing) {
     leftActive = routing.leftActive;
     rightActive = routing.rightActive;
     singleChannel = routing.singleChannel;
-    return routing;
 }
 
 // Chooses channels from what the host hands over: one buffer for both inputs
@@ -117,7 +130,6 @@ Routing LimiterEffect::automaticRouting(float** inputs, float** outputs) {
         routing.writeLeft = outputPinConnected(0);
         routing.writeRight = outputPinConnected(1);
     }
-    paramValue[kForceChannels] = static_cast<float>(routing.copyMode);
     return routing;
 }
 

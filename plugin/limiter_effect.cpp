@@ -9,20 +9,15 @@
 
 #include "dsp/engine_timing.h"
 #include "dsp/gain_table.h"
+#include "dsp/limiter_constants.h"
 #include "editor/limiter_editor.h"
 #include "host/module_state.h"
 #include "host/number_format.h"
+#include "plugin/parameters.h"
 
 namespace {
 
-constexpr float kParameterMaximum[kParameterCount] = {1.0f, 127.0f, 1.0f, 1.0f, 1.0f, 2.0f};
 constexpr float kInGainBeforePrograms = 0.5f;
-constexpr float kKneePercentScale = 0.007874016f;
-constexpr float kPercent = 100.0f;
-constexpr float kUnityGuard = 0.00001f;
-constexpr double kDecibelsPerDecade = 20.0;
-constexpr int8_t kDisplayOffset = 4;
-constexpr int32_t kDisplayScratch = 12;
 
 // Six 22-character names and an unused blank field, one after the other.
 constexpr char kParameterNames[] =
@@ -50,14 +45,6 @@ constexpr char kProgramNames[] =
     "                       ";
 
 constexpr char kUnfilledProgramName[] = "-- error --";
-constexpr const char* kSwitchTexts[] = {"Off", "On"};
-constexpr const char* kChannelTexts[] = {"Stereo", "Left", "Right"};
-constexpr int32_t kSwitchChoices = static_cast<int32_t>(std::size(kSwitchTexts));
-constexpr int32_t kChannelChoices = static_cast<int32_t>(std::size(kChannelTexts));
-constexpr char kErrorText[] = "error";
-
-// Counts the live instances; the first one builds the process-wide tables.
-int32_t instanceCount = 0;
 
 bool validIndex(int32_t index) { return index >= 0 && index < kParameterCount; }
 bool validProgram(int32_t index) { return index >= 0 && index < kProgramCount; }
@@ -74,9 +61,6 @@ void copyBounded(char* destination, const char* source, int32_t length) {
     destination[i] = '\0';
 }
 
-const char* choiceText(int32_t choice, const char* const* texts, int32_t count) {
-    return choice >= 0 && choice < count ? texts[choice] : kErrorText;
-}
 
 }  // namespace
 
@@ -92,7 +76,7 @@ LimiterEffect::LimiterEffect(audioMasterCallback callback)
     programs = new (std::nothrow) ProgramRecord[kProgramCount];
     limiterEditor = new (std::nothrow) LimiterEditor(this);
     initialisePrograms();
-    declareLatency(engineLatency());
+    declareLatency(latencyOf(engineTimingValues));
     if (programs != nullptr) selectProgram(0);
     record.numInputs = kInputCount;
     record.numOutputs = kOutputCount;
@@ -105,10 +89,7 @@ LimiterEffect::LimiterEffect(audioMasterCallback callback)
     onSuspend();
 }
 
-LimiterEffect::~LimiterEffect() {
-    --instanceCount;
-    delete[] programs;
-}
+LimiterEffect::~LimiterEffect() { delete[] programs; }
 
 void LimiterEffect::initialisePrograms() {
     for (int32_t i = 0; i < kParameterSlots; ++i) {
@@ -117,10 +98,6 @@ void LimiterEffect::initialisePrograms() {
         if (i <= kParameterCount) copyField(paramName[i], kParameterNames, i, kParameterNameLength);
     }
     paramValue[kInGain] = kInGainBeforePrograms;
-    if (instanceCount == 0) {
-        buildGainTable();
-        resetEngineTiming();
-    }
     for (int32_t program = 0; program < kProgramCount; ++program) {
         currentProgram = program;
         char name[kProgramNameLength + 1];
@@ -132,7 +109,6 @@ void LimiterEffect::initialisePrograms() {
     currentProgram = 0;
     channelChoicePending = true;
     singleChannel = false;
-    ++instanceCount;
     changeFromPlugin = false;
     updateInputGain();
 }
@@ -162,7 +138,17 @@ void LimiterEffect::automateParameter(int32_t index, float value) { EffectBaseX:
 void LimiterEffect::notifyParameterChange(int32_t index) {
     if (!validIndex(index)) return;
     changeFromPlugin = true;
-    automateParameter(index, paramValue[index] / paramMaximum[index]);
+    const float value = paramValue[index] / paramMaximum[index];
+    automateParameter(index, value);
+    if (observer != nullptr) observer->parameterChanged(index, value);
+}
+
+void LimiterEffect::beginEdit(int32_t index) {
+    if (observer != nullptr && validIndex(index)) observer->editBegun(index);
+}
+
+void LimiterEffect::endEdit(int32_t index) {
+    if (observer != nullptr && validIndex(index)) observer->editEnded(index);
 }
 
 void LimiterEffect::updateInputGain() { inputGainLinear = gainTableAt(gainTableIndex(paramValue[kInGain])); }
@@ -176,26 +162,13 @@ void LimiterEffect::parameterUnit(int32_t index, char* text) {
     std::strcpy(text, index == kInGain ? "db" : index == kKnee ? "%" : " ");
 }
 
+// IN Gain shows the gain the engine runs with.
 void LimiterEffect::parameterText(int32_t index, char* text) {
-    switch (index) {
-        case kInGain: gainText(text); return;
-        case kKnee: formatNumber(paramValue[kKnee] * kKneePercentScale * kPercent, text, kDisplayOffset); return;
-        case kIq: case kStereoLink: case kAutoSelectChannels:
-            std::strcpy(text, choiceText(truncateToInt(paramValue[index]), kSwitchTexts, kSwitchChoices)); return;
-        case kForceChannels: std::strcpy(text, choiceText(truncateToInt(paramValue[index]), kChannelTexts, kChannelChoices)); return;
-        default: std::strcpy(text, kErrorText); return;
+    if (index == kInGain) {
+        gainDisplayText(inputGainLinear, text);
+        return;
     }
-}
-
-// The gain in decibels; unity sits just below 1.0, and its tiny negative value
-// is shown without the sign.
-void LimiterEffect::gainText(char* text) {
-    float gain = inputGainLinear;
-    if (gain >= 1.0f) gain += kUnityGuard;
-    char scratch[kDisplayScratch];
-    formatNumber(static_cast<float>(kDecibelsPerDecade * std::log10(static_cast<double>(gain))), scratch, kDisplayOffset);
-    dropNegativeZero(scratch);
-    std::strcpy(text, scratch);
+    parameterDisplayText(index, validIndex(index) ? paramValue[index].load() : 0.0f, text);
 }
 
 void LimiterEffect::selectProgram(int32_t program) {
@@ -221,6 +194,22 @@ bool LimiterEffect::programNameAt(int32_t, int32_t index, char* text) {
     if (!validProgram(index) || programs == nullptr) return false;
     std::strcpy(text, programs[index].name);
     return true;
+}
+
+float LimiterEffect::programValue(int32_t program, int32_t index) const {
+    if (!validProgram(program) || !validIndex(index) || programs == nullptr) return 0.0f;
+    return programs[program].values[index];
+}
+
+// Values outside 0..1 are taken as the nearer end, as setParameterValue takes them.
+void LimiterEffect::storeProgramValue(int32_t program, int32_t index, float value) {
+    if (!validProgram(program) || !validIndex(index) || programs == nullptr || !std::isfinite(value)) return;
+    programs[program].values[index] = std::clamp(value, 0.0f, 1.0f);
+}
+
+void LimiterEffect::renameProgramAt(int32_t program, const char* name) {
+    if (validProgram(program) && programs != nullptr && name != nullptr)
+        copyBounded(programs[program].name, name, kProgramNameLength);
 }
 
 bool LimiterEffect::copyProgramTo(int32_t destination) {

@@ -4,11 +4,25 @@
 
 #include <cstdint>
 
+#include "dsp/engine_timing.h"
 #include "dsp/limiter_engine.h"
 #include "dsp/shared_value.h"
 #include "host/effect_base.h"
 
 class LimiterEditor;
+
+// What a host in this process learns from the effect as it happens, in the
+// effect's own terms: a value it changed itself (its editor, a program
+// change, its own channel choice, the last on the audio thread), and the
+// editor's hold on a control, from the press to the release. The VST 2
+// record carries the values only.
+class EffectObserver {
+public:
+    virtual ~EffectObserver() = default;
+    virtual void parameterChanged(int32_t index, float value) = 0;
+    virtual void editBegun(int32_t index) = 0;
+    virtual void editEnded(int32_t index) = 0;
+};
 
 constexpr int32_t kProgramCount = 10;
 constexpr int32_t kParameterCount = 6;
@@ -19,9 +33,14 @@ constexpr int32_t kParameterNameLength = 22;
 constexpr int32_t kProgramNameLength = 23;
 constexpr int32_t kProgramValueSlots = 20;
 constexpr int32_t kLimiterId = fourCharCode('V', 'q', 'z', 'u');
+// The names hosts list the effect by: effect and product, and vendor.
+constexpr char kEffectName[] = "Vrn-Quillo_Limiter";
+constexpr char kVendorName[] = "Kzo v1.2";
 
-// Natural start values of the six parameters, the same in every program.
+// Natural start values of the six parameters, the same in every program, and
+// their top values (each parameter runs from 0).
 constexpr float kParameterStart[] = {0.5f, 89.0f, 0.0f, 1.0f, 1.0f, 0.0f};
+constexpr float kParameterMaximum[kParameterCount] = {1.0f, 127.0f, 1.0f, 1.0f, 1.0f, 2.0f};
 
 enum ParameterIndex : int32_t {
     kInGain = 0,
@@ -81,6 +100,27 @@ public:
     // host, after storing it as if the host had set it.
     void notifyParameterChange(int32_t index);
     void updateInputGain();
+    // The editor takes hold of a control and lets it go.
+    void beginEdit(int32_t index);
+    void endEdit(int32_t index);
+    void setObserver(EffectObserver* newObserver) { observer = newObserver; }
+
+    // Programs by index, without switching: each one's stored (normalised)
+    // values and its name.
+    float programValue(int32_t program, int32_t index) const;
+    void storeProgramValue(int32_t program, int32_t index, float value);
+    void renameProgramAt(int32_t program, const char* name);
+    int32_t programIndex() const { return currentProgram; }
+
+    // How a block with these buffers is routed, decided as the next block
+    // decides it, without changing anything; `showRouting` also marks it for
+    // the editor, as a block does.
+    Routing plannedRouting(float** inputs, float** outputs);
+    void showRouting(const Routing& routing);
+
+    // The engine's timing for the rate last set, and whether blocks run.
+    const EngineTiming& timing() const { return engineTimingValues; }
+    bool engineRunning() const { return engineReady; }
 
     // Read and written directly by the editor; each is one 32-bit shared value.
     LimiterEditor* limiterEditor = nullptr;
@@ -106,9 +146,10 @@ private:
     bool pinsDiffer(bool inputs);
     BlockParameters blockParameters(const Routing& routing) const;
     bool switchOn(int32_t index) const;
-    void gainText(char* text);
 
     ProgramRecord* programs = nullptr;
+    EffectObserver* observer = nullptr;
+    EngineTiming engineTimingValues = timingForRate(kDefaultSampleRate);
     float levelReading = 0.0f;
     SharedValue<bool> engineReady{false};
     bool accumulateMode = false;
@@ -120,4 +161,6 @@ class LimiterPlugin : public LimiterEffect {
 public:
     explicit LimiterPlugin(audioMasterCallback callback);
     ~LimiterPlugin() override;
+    // Everything the effect needs could be made (its programs and its editor).
+    bool complete() const { return editor != nullptr && creationComplete(); }
 };

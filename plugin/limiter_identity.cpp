@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr char kEffectName[] = "Vrn-Quillo_Limiter";
-constexpr char kVendorName[] = "Kzo v1.2";
 constexpr const char* kSupportedCapabilities[] = {"plugAsChannelInsert", "plugAsSend"};
 constexpr int32_t kCanDoYes = 1;
 constexpr int32_t kCanDoNo = -1;

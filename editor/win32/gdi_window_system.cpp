@@ -65,6 +65,8 @@ public:
         frameDc = nullptr;
     }
 
+    void* nativeHandle() const override { return window; }
+
     void start() override {
         timerId = SetTimer(window, kTimerId, kTimerInterval, nullptr);
         savedBitmap = SelectObject(memoryDc, offscreenBitmap);

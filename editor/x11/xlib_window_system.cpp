@@ -117,6 +117,7 @@ public:
 
     // A lost connection's descriptor stays readable for good: no longer one to watch.
     int eventDescriptor() const override { return connectionLost(display) ? -1 : ConnectionNumber(display); }
+    void* nativeHandle() const override { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
 
     PixelImage& image(SkinBitmap bitmap) {
         switch (bitmap) {

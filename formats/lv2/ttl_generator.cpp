@@ -1,8 +1,8 @@
 // Writes the bundle's Turtle files at build time from the effect itself, so
-// that they say only what is true of the binary: names, pin labels, start
-// values, the Force Channels texts and the programs are asked of an effect
-// created through its entry point, and every port value goes through the
-// conversions the audio binary uses.
+// that they say only what is true of the binary: names, pin labels, the
+// programs are asked of an effect, ranges, start values and the Force Channels
+// texts come from the parameters' descriptors, and every port value goes
+// through the conversions the audio binary uses.
 //   quillo-lv2-ttl BUNDLE_DIR DSP_BINARY UI_BINARY MINOR_VERSION MICRO_VERSION
 #include <cmath>
 #include <cstdio>
@@ -14,10 +14,7 @@
 
 #include "formats/lv2/lv2_identity.h"
 #include "formats/lv2/lv2_ports.h"
-#include "formats/shared/effect_host.h"
-#include "formats/shared/parameter_texts.h"
-
-extern "C" AEffect* quilloEntry(audioMasterCallback callback);
+#include "plugin/limiter_model.h"
 
 namespace formats::lv2 {
 
@@ -31,6 +28,7 @@ constexpr int kShortestDigits = 1;
 constexpr int kFloatDigits = 9;
 constexpr int32_t kGainSteps = kHighestGainStep - kLowestGainStep + 1;
 constexpr const char* kMeterNames[kMeterPorts] = {"Left Gain", "Right Gain", "Knee Gain"};
+constexpr char kEnabledName[] = "Enabled";
 
 constexpr char kPrefixes[] = R"(@prefix doap: <http://usefulinc.com/ns/doap#> .
 @prefix foaf: <http://xmlns.com/foaf/0.1/> .
@@ -71,13 +69,6 @@ std::string number(float value) {
 
 std::string presetUri(int32_t program) { return kPresetUriPrefix + std::to_string(program + 1); }
 
-std::string pinLabel(EffectHost& host, int32_t opcode, int32_t index) {
-    VstPinProperties pin{};
-    host.record()->dispatcher(host.record(), opcode, index, 0, &pin, 0.0f);
-    pin.label[kPinLabelBytes - 1] = '\0';
-    return trimmed(pin.label);
-}
-
 // The effect's unit labels, as LV2 names them.
 std::string unitOf(const std::string& label) {
     if (label == "db") return "units:db";
@@ -85,10 +76,10 @@ std::string unitOf(const std::string& label) {
     return std::string();
 }
 
-void audioPort(std::ostream& out, EffectHost& host, uint32_t port) {
+void audioPort(std::ostream& out, const LimiterModel& model, uint32_t port) {
     const bool input = port < kOutputLeft;
     const int32_t channel = static_cast<int32_t>(port % kEffectChannels);
-    const std::string label = pinLabel(host, input ? effGetInputProperties : effGetOutputProperties, channel);
+    const std::string label = model.pinLabel(input, channel);
     out << "[\n        a lv2:AudioPort, " << (input ? "lv2:InputPort" : "lv2:OutputPort") << " ;\n"
         << "        lv2:index " << port << " ;\n        lv2:symbol " << literal(kAudioSymbols[port]) << " ;\n"
         << "        lv2:name " << literal(label) << " ;\n"
@@ -96,28 +87,28 @@ void audioPort(std::ostream& out, EffectHost& host, uint32_t port) {
         << "        lv2:designation " << (channel == 0 ? "pg:left" : "pg:right") << "\n    ]";
 }
 
-void parameterPort(std::ostream& out, EffectHost& host, ParameterTexts& texts, int32_t parameter) {
-    const PortRange range = portRange(parameter);
+void parameterPort(std::ostream& out, int32_t position) {
+    const ParameterDescriptor& p = parameterAt(position);
+    const PortRange range = portRange(position);
     out << "[\n        a lv2:InputPort, lv2:ControlPort ;\n"
-        << "        lv2:index " << portOfParameter(parameter) << " ;\n"
-        << "        lv2:symbol " << literal(kParameterPorts[parameter].symbol) << " ;\n"
-        << "        lv2:name " << literal(texts.name(parameter)) << " ;\n"
-        << "        lv2:default " << number(portValue(parameter, host.parameter(parameter))) << " ;\n"
+        << "        lv2:index " << portOfParameter(position) << " ;\n"
+        << "        lv2:symbol " << literal(portSymbol(position)) << " ;\n"
+        << "        lv2:name " << literal(p.bypass ? kEnabledName : p.name) << " ;\n"
+        << "        lv2:default " << number(range.start) << " ;\n"
         << "        lv2:minimum " << number(range.minimum) << " ;\n"
         << "        lv2:maximum " << number(range.maximum);
-    const std::string unit = unitOf(texts.unit(parameter));
+    const std::string unit = unitOf(p.unit);
     if (!unit.empty()) out << " ;\n        units:unit " << unit;
-    switch (kParameterPorts[parameter].kind) {
-        case PortKind::Decibels: out << " ;\n        pprops:rangeSteps " << kGainSteps; break;
-        case PortKind::Percent: break;
-        case PortKind::Switch: out << " ;\n        lv2:portProperty lv2:toggled"; break;
-        case PortKind::Choice:
+    if (p.bypass) out << " ;\n        lv2:designation lv2:enabled";
+    switch (p.kind) {
+        case ParameterKind::Decibels: out << " ;\n        pprops:rangeSteps " << kGainSteps; break;
+        case ParameterKind::Percent: break;
+        case ParameterKind::Switch: out << " ;\n        lv2:portProperty lv2:toggled"; break;
+        case ParameterKind::Choice:
             out << " ;\n        lv2:portProperty lv2:integer, lv2:enumeration";
-            for (int32_t choice = 0; choice <= kLastChannelChoice; ++choice) {
-                const auto value = static_cast<float>(choice);
-                out << " ;\n        lv2:scalePoint [ rdfs:label "
-                    << literal(texts.display(parameter, *vst2Value(parameter, value))) << " ; rdf:value "
-                    << number(value) << " ]";
+            for (int32_t choice = 0; choice <= p.steps; ++choice) {
+                out << " ;\n        lv2:scalePoint [ rdfs:label " << literal(p.choices[choice]) << " ; rdf:value "
+                    << number(static_cast<float>(choice)) << " ]";
             }
             break;
     }
@@ -140,27 +131,26 @@ void outputPorts(std::ostream& out) {
     }
 }
 
-std::string pluginDescription(EffectHost& host, ParameterTexts& texts, const std::string& minor,
-                              const std::string& micro) {
+std::string pluginDescription(const LimiterModel& model, const std::string& minor, const std::string& micro) {
     std::ostringstream out;
     out << kPrefixes << uri(kInputGroupUri) << "\n    a pg:StereoGroup, pg:InputGroup ;\n"
         << "    lv2:symbol \"in\" ;\n    lv2:name \"Input\" .\n\n"
         << uri(kOutputGroupUri) << "\n    a pg:StereoGroup, pg:OutputGroup ;\n"
         << "    lv2:symbol \"out\" ;\n    lv2:name \"Output\" ;\n    pg:source " << uri(kInputGroupUri) << " .\n\n"
         << uri(kPluginUri) << "\n    a lv2:Plugin, doap:Project, lv2:LimiterPlugin ;\n"
-        << "    doap:name " << literal(trimmed(host.effectName())) << " ;\n"
+        << "    doap:name " << literal(LimiterModel::effectName()) << " ;\n"
         << "    doap:license " << uri(kLicence) << " ;\n"
-        << "    doap:maintainer [ foaf:name " << literal(trimmed(host.vendorName())) << " ] ;\n"
+        << "    doap:maintainer [ foaf:name " << literal(LimiterModel::vendorName()) << " ] ;\n"
         << "    lv2:minorVersion " << minor << " ;\n    lv2:microVersion " << micro << " ;\n"
         << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
         << "    pg:mainInput " << uri(kInputGroupUri) << " ;\n    pg:mainOutput " << uri(kOutputGroupUri) << " ;\n"
         << "    ui:ui " << uri(kUiUri) << " ;\n    lv2:port ";
     for (uint32_t port = 0; port < kAudioPorts; ++port) {
-        audioPort(out, host, port);
+        audioPort(out, model, port);
         out << " , ";
     }
-    for (int32_t parameter = 0; parameter < kParamCount; ++parameter) {
-        parameterPort(out, host, texts, parameter);
+    for (int32_t position = 0; position < kDescribedParameters; ++position) {
+        parameterPort(out, position);
         out << " , ";
     }
     outputPorts(out);
@@ -177,16 +167,16 @@ std::string pluginDescription(EffectHost& host, ParameterTexts& texts, const std
 }
 
 // The programs as the effect holds them after it was created.
-std::string presets(EffectHost& host) {
+std::string presets(const LimiterModel& model) {
     std::ostringstream out;
     out << kPrefixes;
-    for (int32_t program = 0; program < kEffectPrograms; ++program) {
+    for (int32_t program = 0; program < kProgramCount; ++program) {
         out << uri(presetUri(program)) << "\n    a pset:Preset ;\n    lv2:appliesTo " << uri(kPluginUri) << " ;\n"
-            << "    rdfs:label " << literal(trimmed(host.programName(program))) << " ;\n    lv2:port ";
-        for (int32_t parameter = 0; parameter < kParamCount; ++parameter) {
-            out << (parameter == 0 ? "" : " , ") << "[\n        lv2:symbol "
-                << literal(kParameterPorts[parameter].symbol) << " ;\n        pset:value "
-                << number(portValue(parameter, host.programValue(program, parameter))) << "\n    ]";
+            << "    rdfs:label " << literal(trimmed(model.programName(program))) << " ;\n    lv2:port ";
+        for (int32_t parameter = 0; parameter < kParameterCount; ++parameter) {
+            out << (parameter == 0 ? "" : " , ") << "[\n        lv2:symbol " << literal(portSymbol(parameter))
+                << " ;\n        pset:value " << number(portValue(parameter, model.programValue(program, parameter)))
+                << "\n    ]";
         }
         out << " .\n\n";
     }
@@ -199,7 +189,7 @@ std::string manifest(const std::string& dspBinary, const std::string& uiBinary) 
         << "    rdfs:seeAlso " << uri(kPluginFile) << " .\n\n"
         << uri(kUiUri) << "\n    a ui:X11UI ;\n    ui:binary " << uri(uiBinary) << " ;\n"
         << "    rdfs:seeAlso " << uri(kPluginFile) << " .\n";
-    for (int32_t program = 0; program < kEffectPrograms; ++program) {
+    for (int32_t program = 0; program < kProgramCount; ++program) {
         out << "\n" << uri(presetUri(program)) << "\n    a pset:Preset ;\n    lv2:appliesTo " << uri(kPluginUri)
             << " ;\n    rdfs:seeAlso " << uri(kPresetsFile) << " .\n";
     }
@@ -225,15 +215,14 @@ int main(int argc, char** argv) {
         std::cerr << "usage: quillo-lv2-ttl BUNDLE_DIR DSP_BINARY UI_BINARY MINOR_VERSION MICRO_VERSION\n";
         return 2;
     }
-    EffectHost host(quilloEntry);
-    ParameterTexts texts(quilloEntry);
-    if (!host.valid() || !texts.valid()) {
+    const LimiterModel model;
+    if (!model.valid()) {
         std::cerr << "quillo-lv2-ttl: the effect did not start\n";
         return 1;
     }
     const std::string folder = std::string(argv[1]) + "/";
     const bool written = save(folder + "manifest.ttl", manifest(argv[2], argv[3])) &&
-                         save(folder + kPluginFile, pluginDescription(host, texts, argv[4], argv[5])) &&
-                         save(folder + kPresetsFile, presets(host));
+                         save(folder + kPluginFile, pluginDescription(model, argv[4], argv[5])) &&
+                         save(folder + kPresetsFile, presets(model));
     return written ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "formats/shared/state_codec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -21,9 +22,9 @@ constexpr size_t kFileNameBytes = 28;
 constexpr size_t kBankReservedBytes = 128;
 // Tag and byte count ahead of what the byte count covers.
 constexpr size_t kChunkHeader = 8;
-constexpr size_t kProgramBytes = kChunkHeader + 5 * 4 + kFileNameBytes + kEffectParameters * 4;
+constexpr size_t kProgramBytes = kChunkHeader + 5 * 4 + kFileNameBytes + kParameterCount * 4;
 constexpr size_t kBankHeaderBytes = kChunkHeader + 5 * 4 + kBankReservedBytes;
-constexpr size_t kStateBytes = 6 * 4 + kEffectPrograms * (kStateNameBytes + kEffectParameters * 4);
+constexpr size_t kStateBytes = 6 * 4 + kProgramCount * (kStateNameBytes + kParameterCount * 4);
 
 // Reads fields one after the other; any read past the end marks it failed.
 class Reader {
@@ -42,14 +43,15 @@ public:
         std::memcpy(&value, &bits, sizeof value);
         return value;
     }
-    // A NUL-terminated text in a field of `bytes`; unterminated fails.
-    std::string name(size_t bytes) {
-        if (bytes > left) return fail(), std::string();
+    // A NUL-terminated text in a field of `bytes`, cut to a program name's
+    // length; unterminated fails.
+    void name(size_t bytes, std::array<char, kStateNameBytes>& text) {
+        text.fill('\0');
+        if (bytes > left) return fail();
         const auto* end = static_cast<const uint8_t*>(std::memchr(at, 0, bytes));
-        if (end == nullptr) fail();
-        std::string text = end != nullptr ? std::string(reinterpret_cast<const char*>(at), static_cast<size_t>(end - at)) : std::string();
+        if (end == nullptr) return fail();
+        std::memcpy(text.data(), at, std::min(static_cast<size_t>(end - at), kStateNameBytes - 1));
         skip(bytes);
-        return text;
     }
     void skip(size_t bytes) {
         if (bytes > left) return fail();
@@ -82,7 +84,7 @@ void putWord(std::vector<uint8_t>& out, uint32_t word) {
 
 bool usableValue(float value) { return std::isfinite(value) && value >= 0.0f && value <= 1.0f; }
 
-bool readValues(Reader& in, std::array<float, kEffectParameters>& values) {
+bool readValues(Reader& in, std::array<float, kParameterCount>& values) {
     for (float& value : values) {
         value = in.real();
         if (!usableValue(value)) in.fail();
@@ -99,18 +101,18 @@ bool readProgram(Reader& in, ProgramState& program) {
     const uint32_t version = in.word();
     if (version < kOldestFileVersion || version > kNewestFileVersion || in.word() != kEffectId) return false;
     in.word();  // the effect's version: any
-    if (in.word() != kEffectParameters) return false;
-    program.name = in.name(kFileNameBytes);
+    if (in.word() != kParameterCount) return false;
+    in.name(kFileNameBytes, program.name);
     return readValues(in, program.values) && start - in.remaining() == kProgramBytes;
 }
 
 bool readBank(Reader& in, size_t size, RestoredState& restored) {
-    if (size != kBankHeaderBytes + kEffectPrograms * kProgramBytes) return false;
+    if (size != kBankHeaderBytes + kProgramCount * kProgramBytes) return false;
     if (in.word() != kChunkTag || in.word() != size - kChunkHeader || in.word() != kBankTag) return false;
     const uint32_t version = in.word();
     if (version < kOldestFileVersion || version > kNewestFileVersion || in.word() != kEffectId) return false;
     in.word();  // the effect's version: any
-    if (in.word() != kEffectPrograms) return false;
+    if (in.word() != kProgramCount) return false;
     uint32_t current = 0;
     if (version >= kBankWithCurrentProgram) {
         current = in.word();
@@ -118,7 +120,7 @@ bool readBank(Reader& in, size_t size, RestoredState& restored) {
     } else {
         in.skip(kBankReservedBytes);
     }
-    if (current >= kEffectPrograms) return false;
+    if (current >= kProgramCount) return false;
     restored.state.program = static_cast<int32_t>(current);
     for (ProgramState& program : restored.state.programs) {
         if (!readProgram(in, program)) return false;
@@ -158,15 +160,15 @@ std::optional<RestoredState> decodeOwn(const uint8_t* bytes, size_t size) {
     const uint32_t version = in.word();
     const uint32_t program = in.word();
     const uint32_t bypass = in.word();
-    if (version != kStateVersion || program >= kEffectPrograms || bypass > 1 ||
-        in.word() != kEffectPrograms || in.word() != kEffectParameters) {
+    if (version != kStateVersion || program >= kProgramCount || bypass > 1 ||
+        in.word() != kProgramCount || in.word() != kParameterCount) {
         return std::nullopt;
     }
     restored.state.program = static_cast<int32_t>(program);
     restored.state.bypass = bypass == 1;
     restored.bypass = restored.state.bypass;
     for (ProgramState& p : restored.state.programs) {
-        p.name = in.name(kStateNameBytes);
+        in.name(kStateNameBytes, p.name);
         if (!readValues(in, p.values)) return std::nullopt;
     }
     if (!in.ok()) return std::nullopt;
@@ -180,12 +182,12 @@ std::vector<uint8_t> encodeState(const EffectState& state) {
     putWord(out, kStateVersion);
     putWord(out, static_cast<uint32_t>(state.program));
     putWord(out, state.bypass ? 1 : 0);
-    putWord(out, kEffectPrograms);
-    putWord(out, kEffectParameters);
+    putWord(out, kProgramCount);
+    putWord(out, kParameterCount);
     for (const ProgramState& program : state.programs) {
-        char name[kStateNameBytes] = {};
-        program.name.copy(name, kStateNameBytes - 1);
-        out.insert(out.end(), name, name + kStateNameBytes);
+        std::array<char, kStateNameBytes> name = program.name;
+        name.back() = '\0';
+        out.insert(out.end(), name.begin(), name.end());
         for (float value : program.values) {
             uint32_t bits;
             std::memcpy(&bits, &value, sizeof bits);
@@ -201,32 +203,53 @@ std::optional<RestoredState> decodeState(const uint8_t* bytes, size_t size) {
     return decodeVst2(bytes, size);
 }
 
-EffectState captureState(const EffectHost& host, bool bypass) {
+EffectState captureState(const LimiterModel& model, bool bypass) {
     EffectState state;
-    state.program = host.program();
+    state.program = model.program();
     state.bypass = bypass;
-    for (int32_t p = 0; p < kEffectPrograms; ++p) {
+    for (int32_t p = 0; p < kProgramCount; ++p) {
         ProgramState& program = state.programs[static_cast<size_t>(p)];
-        program.name = host.programName(p);
-        for (int32_t i = 0; i < kEffectParameters; ++i) program.values[static_cast<size_t>(i)] = host.programValue(p, i);
+        model.programName(p).copy(program.name.data(), kStateNameBytes - 1);
+        for (int32_t i = 0; i < kParameterCount; ++i) program.values[static_cast<size_t>(i)] = model.programValue(p, i);
     }
     return state;
 }
 
-void applyState(EffectHost& host, const RestoredState& restored) {
-    const auto write = [&host](const ProgramState& program) {
-        host.renameProgram(program.name);
-        for (int32_t i = 0; i < kEffectParameters; ++i) host.setParameter(i, program.values[static_cast<size_t>(i)]);
-    };
+void applyNames(LimiterModel& model, const RestoredState& restored) {
     if (!restored.wholeBank) {
-        write(restored.state.programs[0]);
+        model.renameProgram(model.program(), restored.state.programs[0].name.data());
         return;
     }
-    for (int32_t p = 0; p < kEffectPrograms; ++p) {
-        host.selectProgram(p);
-        write(restored.state.programs[static_cast<size_t>(p)]);
+    for (int32_t p = 0; p < kProgramCount; ++p) model.renameProgram(p, restored.state.programs[static_cast<size_t>(p)].name.data());
+}
+
+void applyValues(LimiterModel& model, const RestoredState& restored) {
+    const auto write = [&model](int32_t index, const ProgramState& program) {
+        for (int32_t i = 0; i < kParameterCount; ++i) model.setProgramValue(index, i, program.values[static_cast<size_t>(i)]);
+    };
+    if (!restored.wholeBank) {
+        write(model.program(), restored.state.programs[0]);
+        model.selectProgram(model.program());
+        return;
     }
-    host.selectProgram(restored.state.program);
+    for (int32_t p = 0; p < kProgramCount; ++p) write(p, restored.state.programs[static_cast<size_t>(p)]);
+    model.selectProgram(restored.state.program);
+}
+
+void applyState(LimiterModel& model, const RestoredState& restored) {
+    applyNames(model, restored);
+    applyValues(model, restored);
+}
+
+void applyState(EffectState& state, const RestoredState& restored) {
+    if (restored.wholeBank) {
+        const bool bypass = state.bypass;
+        state = restored.state;
+        state.bypass = bypass;
+    } else {
+        state.programs[static_cast<size_t>(state.program)] = restored.state.programs[0];
+    }
+    if (restored.bypass) state.bypass = *restored.bypass;
 }
 
 }  // namespace formats

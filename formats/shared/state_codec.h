@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/shared/effect_host.h"
+#include "plugin/limiter_model.h"
 
 namespace formats {
 
@@ -21,14 +21,15 @@ constexpr char kStateTag[] = "QLST";
 constexpr uint32_t kStateVersion = 1;
 constexpr size_t kStateNameBytes = kProgramNameLength + 1;
 
+// Plain values throughout: a state is handed to the audio thread whole, by copy.
 struct ProgramState {
-    std::string name;
-    std::array<float, kEffectParameters> values{};
+    std::array<char, kStateNameBytes> name{};  // NUL-terminated
+    std::array<float, kParameterCount> values{};
 };
 
 struct EffectState {
     int32_t program = 0;
-    std::array<ProgramState, kEffectPrograms> programs;
+    std::array<ProgramState, kProgramCount> programs{};
     bool bypass = false;
 };
 
@@ -47,9 +48,16 @@ std::vector<uint8_t> encodeState(const EffectState& state);
 // gives nothing.
 std::optional<RestoredState> decodeState(const uint8_t* bytes, size_t size);
 
-// What the host knows of the effect's programs, and the bypass the format keeps.
-EffectState captureState(const EffectHost& host, bool bypass);
-// Writes a restored state into the effect; the current program last.
-void applyState(EffectHost& host, const RestoredState& restored);
+// The effect's programs as it holds them, and the bypass the format keeps.
+EffectState captureState(const LimiterModel& model, bool bypass);
+// Writes a restored state into the effect: every program by its index, then
+// the current one is selected. No block runs with anything in between when
+// this runs between blocks. In two parts where blocks may run meanwhile: the
+// names, which no block reads, and the values with the selection.
+void applyState(LimiterModel& model, const RestoredState& restored);
+void applyNames(LimiterModel& model, const RestoredState& restored);
+void applyValues(LimiterModel& model, const RestoredState& restored);
+// The same on a captured state (the bypass where the state carries one).
+void applyState(EffectState& state, const RestoredState& restored);
 
 }  // namespace formats

@@ -8,7 +8,6 @@
 #include <new>
 
 #include "formats/shared/state_codec.h"
-#include "formats/vst3/effect_entry.h"
 #include "formats/vst3/plug_view.h"
 
 namespace vst3 {
@@ -28,7 +27,7 @@ private:
     bool before;
 };
 
-int32_t meterIndex(ParamID id) {
+int32_t meterOf(ParamID id) {
     const auto* found = std::find(std::begin(kMeterIds), std::end(kMeterIds), id);
     return found != std::end(kMeterIds) ? static_cast<int32_t>(found - std::begin(kMeterIds)) : -1;
 }
@@ -44,20 +43,18 @@ tresult Controller::queryInterface(const char* iid, void** object) {
 tresult Controller::initialize(FUnknown* hostContextGiven) {
     if (effect) return kResultFalse;
     context.hold(hostContextGiven);
-    effect.reset(new (std::nothrow) formats::EffectHost(quilloEntry, this));
-    texts.reset(new (std::nothrow) formats::ParameterTexts(quilloEntry));
-    if (!effect || !effect->valid() || !texts || !texts->valid()) {
+    effect.reset(new (std::nothrow) LimiterModel);
+    if (!effect || !effect->valid()) {
         terminate();
         return kResultFalse;
     }
-    for (int32_t i = 0; i < kEffectParameterCount; ++i) defaults[static_cast<size_t>(i)] = effect->parameter(i);
+    effect->setListener(this);
     return kResultOk;
 }
 
 tresult Controller::terminate() {
     if (view != nullptr) view->detach();
     effect.reset();
-    texts.reset();
     handler.reset();
     peer.reset();
     context.reset();
@@ -75,6 +72,7 @@ tresult Controller::setComponentState(IBStream* state) {
         formats::applyState(*effect, *restored);
     }
     if (restored->bypass) bypassed = *restored->bypass;
+    showChange();
     HostPointer<IUnitHandler> units;
     if (units.query(handler.get())) units->notifyProgramListChange(kProgramListId, kAllProgramsInvalid);
     return kResultOk;
@@ -85,7 +83,7 @@ ParamValue Controller::getParamNormalized(ParamID id) {
     if (isEffectParameter(id)) return effect->parameter(static_cast<int32_t>(id));
     if (id == kBypassId) return bypassed ? 1.0 : 0.0;
     if (id == kProgramId) return programValue(effect->program());
-    const int32_t meter = meterIndex(id);
+    const int32_t meter = meterOf(id);
     return meter >= 0 ? meters[static_cast<size_t>(meter)] : 0.0;
 }
 
@@ -97,14 +95,15 @@ tresult Controller::setParamNormalized(ParamID id, ParamValue value) {
     if (isEffectParameter(id)) {
         HostChange change(hostChanging);
         effect->setParameter(static_cast<int32_t>(id), static_cast<float>(value));
+        showChange();
     } else if (id == kBypassId) {
-        bypassed = bypassOf(value);
+        bypassed = discreteStep(value, parameterOfId(kBypassId)->steps) != 0;
     } else if (id == kProgramId) {
         selectProgram(programOf(value));
-    } else if (const int32_t meter = meterIndex(id); meter >= 0) {
+    } else if (const int32_t meter = meterOf(id); meter >= 0) {
         meters[static_cast<size_t>(meter)] = static_cast<float>(value);
-        formats::MeterValues shown;
-        if (meter < formats::kEffectChannels) shown.gain[meter] = meters[static_cast<size_t>(meter)];
+        MeterValues shown;
+        if (meter < kEffectChannels) shown.gain[meter] = meters[static_cast<size_t>(meter)];
         else shown.kneeLamp = meters[static_cast<size_t>(meter)];
         effect->showMeters(shown);
     } else {
@@ -120,17 +119,36 @@ void Controller::selectProgram(int32_t program) {
         HostChange change(hostChanging);
         effect->selectProgram(program);
     }
+    showChange();
     if (handler) handler->restartComponent(kParamValuesChanged);
 }
 
-// The editor's changes come from the effect as it reports them to a VST 2
-// host, one value at a time; each goes to the host as an edit of its own.
-void Controller::parameterAutomated(int32_t index, float value) {
-    if (hostChanging || !handler || !isEffectParameter(static_cast<ParamID>(index))) return;
+// The editor marks the channels the effect processes as the effect would
+// decide them for a stereo bus.
+void Controller::showChange() { effect->showRouting(false); }
+
+// The editor's edits: one from the press on a control to its release, its
+// values in between; a change outside a hold is an edit of its own.
+void Controller::parameterChanged(int32_t index, float value) {
+    if (hostChanging || !handler || index < 0 || index >= kParameterCount) return;
     const auto id = static_cast<ParamID>(index);
-    handler->beginEdit(id);
+    const bool held = editing[static_cast<size_t>(index)];
+    if (!held) handler->beginEdit(id);
     handler->performEdit(id, value);
-    handler->endEdit(id);
+    if (!held) handler->endEdit(id);
+    showChange();
+}
+
+void Controller::editBegun(int32_t index) {
+    if (!handler || index < 0 || index >= kParameterCount || editing[static_cast<size_t>(index)]) return;
+    editing[static_cast<size_t>(index)] = true;
+    handler->beginEdit(static_cast<ParamID>(index));
+}
+
+void Controller::editEnded(int32_t index) {
+    if (index < 0 || index >= kParameterCount || !editing[static_cast<size_t>(index)]) return;
+    editing[static_cast<size_t>(index)] = false;
+    if (handler) handler->endEdit(static_cast<ParamID>(index));
 }
 
 tresult Controller::setComponentHandler(IComponentHandler* given) {

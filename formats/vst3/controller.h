@@ -1,17 +1,15 @@
 // The VST 3 edit controller: what a host shows and edits. It owns an instance
 // of the effect of its own, never switched on, which holds the values, the
-// programs and the editor, and a second one that renders texts for values
-// that are not set (formats::ParameterTexts). It learns everything of the
-// processor through the host: parameter changes, the component's state, the
-// meter values as output parameters, the latency as a message. So it works
-// the same whether the host keeps the two together or apart.
+// programs and the editor; the texts for any value come from the parameters'
+// descriptors. It learns everything of the processor through the host:
+// parameter changes, the component's state, the meter values as output
+// parameters, the latency as a message. So it works the same whether the host
+// keeps the two together or apart.
 #pragma once
 
 #include <array>
 #include <memory>
 
-#include "formats/shared/effect_host.h"
-#include "formats/shared/parameter_texts.h"
 #include "formats/vst3/vst3_layout.h"
 #include "formats/vst3/vst3_support.h"
 #include "formats/vst3/vst3_view.h"
@@ -23,7 +21,7 @@ class PlugView;
 class Controller final : public IEditController,
                          public IUnitInfo,
                          public IConnectionPoint,
-                         private formats::EffectListener {
+                         private ModelListener {
 public:
     Controller() = default;
     Controller(const Controller&) = delete;
@@ -39,7 +37,7 @@ public:
     tresult VST3_CALL setComponentState(IBStream* state) override;
     tresult VST3_CALL setState(IBStream*) override { return kResultOk; }
     tresult VST3_CALL getState(IBStream*) override { return kResultOk; }
-    int32_t VST3_CALL getParameterCount() override { return kParameterCount; }
+    int32_t VST3_CALL getParameterCount() override { return kControllerParameters; }
     tresult VST3_CALL getParameterInfo(int32_t index, ParameterInfo* info) override;
     tresult VST3_CALL getParamStringByValue(ParamID id, ParamValue value, String128 text) override;
     tresult VST3_CALL getParamValueByString(ParamID id, TChar* text, ParamValue* value) override;
@@ -69,30 +67,31 @@ public:
 
     // For the editor's view: the effect (null once terminated), the context the
     // host gave at initialize (where some Linux hosts offer their run loop).
-    formats::EffectHost* effectHost() const { return effect.get(); }
+    LimiterModel* effectModel() const { return effect.get(); }
     FUnknown* hostContext() const { return context.get(); }
     void viewClosed(const PlugView* closed);
 
 private:
     friend class References;  // deletes it at the last release
     ~Controller() override;
-    void parameterAutomated(int32_t index, float value) override;
-    void describeEffectParameter(int32_t index, ParameterInfo& info) const;
+    void parameterChanged(int32_t index, float value) override;
+    void editBegun(int32_t index) override;
+    void editEnded(int32_t index) override;
     void selectProgram(int32_t program);
+    void showChange();
 
     References references;
-    std::unique_ptr<formats::EffectHost> effect;
-    std::unique_ptr<formats::ParameterTexts> texts;
+    std::unique_ptr<LimiterModel> effect;
     HostPointer<FUnknown> context;
     HostPointer<IComponentHandler> handler;
     ConnectionPeer peer;
     PlugView* view = nullptr;
-    std::array<float, kEffectParameterCount> defaults{};
     bool bypassed = false;
     std::array<float, kMeterCount> meters{1.0f, 1.0f, 1.0f};
     // Set while the controller carries out a change of the host's: what the
     // effect reports of it then is not an edit to hand back.
     bool hostChanging = false;
+    std::array<bool, kParameterCount> editing{};  // the editor holds the control
 };
 
 }  // namespace vst3

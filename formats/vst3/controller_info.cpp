@@ -1,10 +1,12 @@
 // What the controller tells a host about its parameters, their texts and its
-// program list. The effect's six parameters carry the effect's own names,
-// units and texts; the others are the adapter's.
+// program list. The described parameters carry their descriptors' names,
+// units and texts (the effect's own for its six); the others are the adapter's.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "formats/vst3/controller.h"
 
@@ -12,16 +14,13 @@ namespace vst3 {
 
 namespace {
 
-constexpr char kBypassTitle[] = "Bypass";
 constexpr char kProgramTitle[] = "Program";
 constexpr char kProgramListName[] = "Programs";
 constexpr const char* kMeterTitles[kMeterCount] = {"Gain Reduction Left", "Gain Reduction Right", "Knee Lamp"};
-constexpr const char* kSwitchTexts[] = {"Off", "On"};
 constexpr float kMeterRest = 1.0f;
-constexpr double kDecibelsPerDecade = 20.0;
-constexpr int32_t kFirstOtherIndex = kEffectParameterCount;
-constexpr int32_t kFirstMeterIndex = kFirstOtherIndex + 2;
 constexpr size_t kNumberText = 32;
+// A meter's gain reads in decibels; no gain at all has none.
+constexpr char kNoGainText[] = "-inf";
 
 void describe(ParameterInfo& info, ParamID id, const std::string& title, const std::string& units, int32_t steps,
               double start, int32_t flags) {
@@ -36,86 +35,87 @@ void describe(ParameterInfo& info, ParamID id, const std::string& title, const s
     info.flags = flags;
 }
 
-// Steps of the discrete parameters; 0 for the continuous ones.
-int32_t stepsOf(ParamID id) {
-    if (isEffectParameter(id)) return stepCountOf(static_cast<int32_t>(id));
-    if (id == kBypassId) return kSwitchSteps;
-    if (id == kProgramId) return kProgramSteps;
-    return 0;
+int32_t meterIndex(ParamID id) {
+    const auto* found = std::find(std::begin(kMeterIds), std::end(kMeterIds), id);
+    return found != std::end(kMeterIds) ? static_cast<int32_t>(found - std::begin(kMeterIds)) : -1;
 }
 
-bool knownId(ParamID id) {
-    return isEffectParameter(id) || id == kBypassId || id == kProgramId ||
-           std::find(std::begin(kMeterIds), std::end(kMeterIds), id) != std::end(kMeterIds);
+// Steps of the discrete parameters; 0 for the continuous ones.
+int32_t stepsOf(ParamID id) {
+    if (const ParameterDescriptor* p = parameterOfId(id)) return p->steps;
+    return id == kProgramId ? kProgramSteps : 0;
+}
+
+bool knownId(ParamID id) { return parameterOfId(id) != nullptr || id == kProgramId || meterIndex(id) >= 0; }
+
+std::string meterText(double gain) {
+    if (!(gain > 0.0)) return kNoGainText;
+    char number[kNumberText];
+    std::snprintf(number, sizeof number, "%.1f", quillo::kDecibelsPerDecade * std::log10(gain));
+    return number;
+}
+
+// Decibels back to the gain, which is at most 1: a meter shows reduction only.
+std::optional<double> meterValue(const std::string& text) {
+    if (text == kNoGainText) return 0.0;
+    char* end = nullptr;
+    const double decibels = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(decibels)) return std::nullopt;
+    return std::min(1.0, std::pow(quillo::kDecibelBase, decibels / quillo::kDecibelsPerDecade));
 }
 
 }  // namespace
 
-void Controller::describeEffectParameter(int32_t index, ParameterInfo& info) const {
-    // A channel choice reads best as a list; every one of the six is automatable.
-    const int32_t list = index == formats::kParamForceChannels ? kIsList : kNoParameterFlags;
-    describe(info, static_cast<ParamID>(index), texts->name(index), texts->unit(index), stepCountOf(index),
-             defaults[static_cast<size_t>(index)], kCanAutomate | list);
-}
-
 tresult Controller::getParameterInfo(int32_t index, ParameterInfo* info) {
-    if (!effect || info == nullptr || index < 0 || index >= kParameterCount) return kInvalidArgument;
-    if (index < kFirstOtherIndex) {
-        describeEffectParameter(index, *info);
-    } else if (index == kFirstOtherIndex) {
-        describe(*info, kBypassId, kBypassTitle, "", kSwitchSteps, 0.0, kCanAutomate | kIsBypass);
-    } else if (index == kFirstOtherIndex + 1) {
+    if (!effect || info == nullptr || index < 0 || index >= kControllerParameters) return kInvalidArgument;
+    if (index < kDescribedParameters) {
+        // A choice reads best as a list; every one is automatable.
+        const ParameterDescriptor& p = parameterAt(index);
+        const int32_t flags = kCanAutomate | (p.kind == ParameterKind::Choice ? kIsList : kNoParameterFlags) |
+                              (p.bypass ? kIsBypass : kNoParameterFlags);
+        describe(*info, p.id, p.name, p.unit, p.steps, p.start, flags);
+    } else if (index == kProgramIndex) {
         describe(*info, kProgramId, kProgramTitle, "", kProgramSteps, 0.0, kCanAutomate | kIsList | kIsProgramChange);
     } else {
-        const int32_t meter = index - kFirstMeterIndex;
+        const int32_t meter = index - kProgramIndex - 1;
         describe(*info, kMeterIds[meter], kMeterTitles[meter], "", 0, kMeterRest, kIsReadOnly | kIsHidden);
     }
     return kResultOk;
 }
 
-// The effect's parameters show the effect's own display text for the value;
-// the meters show their gain in decibels.
+// The described parameters show the effect's own display text for the value;
+// the meters their gain in decibels.
 tresult Controller::getParamStringByValue(ParamID id, ParamValue value, String128 text) {
     if (!effect || text == nullptr || !std::isfinite(value) || !knownId(id)) return kInvalidArgument;
     value = std::clamp(value, 0.0, 1.0);
     std::string shown;
-    if (isEffectParameter(id)) {
-        shown = texts->display(static_cast<int32_t>(id), static_cast<float>(value));
-    } else if (id == kBypassId) {
-        shown = kSwitchTexts[bypassOf(value) ? 1 : 0];
+    if (parameterOfId(id) != nullptr) {
+        shown = displayOf(id, static_cast<float>(value));
     } else if (id == kProgramId) {
-        shown = formats::trimmed(effect->programName(programOf(value)));
+        shown = trimmed(effect->programName(programOf(value)));
     } else {
-        char number[kNumberText];
-        std::snprintf(number, sizeof number, "%.1f", kDecibelsPerDecade * std::log10(value));
-        shown = number;
+        shown = meterText(value);
     }
     copyText(text, kString128, shown);
     return kResultOk;
 }
 
-// What getParamStringByValue prints reads back; for the effect's parameters
+// What getParamStringByValue prints reads back; for the described parameters
 // also numbers a user types, taken to the nearest value the parameter holds.
 tresult Controller::getParamValueByString(ParamID id, TChar* text, ParamValue* value) {
     if (!effect || value == nullptr) return kInvalidArgument;
     const auto typed = asciiText(text, kString128);
     if (!typed) return kResultFalse;
-    if (isEffectParameter(id)) {
-        const auto parsed = texts->parse(static_cast<int32_t>(id), *typed);
-        if (!parsed) return kResultFalse;
-        *value = *parsed;
-        return kResultOk;
-    }
-    const std::string wanted = formats::trimmed(*typed);
+    const std::string wanted = trimmed(*typed);
     std::optional<double> found;
-    if (id == kBypassId) {
-        for (int32_t state = 0; state <= kSwitchSteps && !found; ++state) {
-            if (wanted == kSwitchTexts[state]) found = state;
-        }
+    if (parameterOfId(id) != nullptr) {
+        if (const auto parsed = parseDisplay(id, wanted)) found = *parsed;
     } else if (id == kProgramId) {
         for (int32_t p = 0; p <= kProgramSteps && !found; ++p) {
-            if (wanted == formats::trimmed(effect->programName(p))) found = programValue(p);
+            if (wanted == trimmed(effect->programName(p))) found = programValue(p);
         }
+    } else if (meterIndex(id) >= 0) {
+        found = meterValue(wanted);
     }
     if (!found) return kResultFalse;
     *value = *found;
@@ -138,7 +138,7 @@ tresult Controller::getUnitInfo(int32_t index, UnitInfo* info) {
     if (!effect || info == nullptr || index != 0) return kInvalidArgument;
     info->id = kRootUnitId;
     info->parentUnitId = kNoParentUnitId;
-    copyText(info->name, kString128, formats::trimmed(effect->effectName()));
+    copyText(info->name, kString128, LimiterModel::effectName());
     info->programListId = kProgramListId;
     return kResultOk;
 }
@@ -154,7 +154,7 @@ tresult Controller::getProgramListInfo(int32_t index, ProgramListInfo* info) {
 tresult Controller::getProgramName(ProgramListID list, int32_t program, String128 name) {
     if (!effect || name == nullptr || list != kProgramListId || program < 0 || program > kProgramSteps)
         return kInvalidArgument;
-    copyText(name, kString128, formats::trimmed(effect->programName(program)));
+    copyText(name, kString128, trimmed(effect->programName(program)));
     return kResultOk;
 }
 

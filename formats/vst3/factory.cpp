@@ -5,7 +5,6 @@
 #include <string>
 
 #include "formats/vst3/controller.h"
-#include "formats/vst3/effect_entry.h"
 #include "formats/vst3/processor.h"
 
 #ifndef QUILLO_VERSION
@@ -18,21 +17,6 @@ namespace {
 
 constexpr char kInterfaceVersion[] = "VST 3.7.2";
 constexpr int32_t kClassCount = 2;
-
-// The names hosts list the classes by are the effect's own, asked of an
-// instance made for the purpose on the first scan.
-struct Names {
-    std::string effect;
-    std::string vendor;
-};
-
-const Names& effectNames() {
-    static const Names names = [] {
-        formats::EffectHost effect(quilloEntry);
-        return Names{formats::trimmed(effect.effectName()), formats::trimmed(effect.vendorName())};
-    }();
-    return names;
-}
 
 struct ClassDescription {
     const Uid& id;
@@ -53,7 +37,7 @@ void describeClass(const ClassDescription& description, Info& info) {
     std::memcpy(info.cid, description.id.bytes, sizeof info.cid);
     info.cardinality = kManyInstances;
     copyText(info.category, kCategorySize, description.category);
-    copyText(info.name, kNameSize, effectNames().effect);
+    copyText(info.name, kNameSize, kEffectName);
 }
 
 // The second and the UTF-16 record alike.
@@ -62,7 +46,7 @@ void describeFully(const ClassDescription& description, Info& info) {
     describeClass(description, info);
     info.classFlags = description.flags;
     copyText(info.subCategories, kSubCategoriesSize, description.subCategories);
-    copyText(info.vendor, kNameSize, effectNames().vendor);
+    copyText(info.vendor, kNameSize, kVendorName);
     copyText(info.version, kVersionSize, QUILLO_VERSION);
     copyText(info.sdkVersion, kVersionSize, kInterfaceVersion);
 }
@@ -88,7 +72,7 @@ public:
     tresult VST3_CALL getFactoryInfo(PFactoryInfo* info) override {
         if (info == nullptr) return kInvalidArgument;
         std::memset(info, 0, sizeof *info);
-        copyText(info->vendor, kNameSize, effectNames().vendor);
+        copyText(info->vendor, kNameSize, kVendorName);
         info->flags = kUnicodeFactory;
         return kResultOk;
     }

@@ -35,10 +35,10 @@ tresult PlugView::isPlatformTypeSupported(FIDString type) { return ourPlatform(t
 
 // An X window id arrives as the pointer's value, as the effect takes it.
 tresult PlugView::attached(void* parent, FIDString type) {
-    formats::EffectHost* effect = detached ? nullptr : owner.effectHost();
+    LimiterModel* effect = detached ? nullptr : owner.effectModel();
     if (effect == nullptr || open) return kResultFalse;
     if (parent == nullptr || !ourPlatform(type)) return kInvalidArgument;
-    if (!effect->openEditor(parent)) return kResultFalse;
+    if (effect->openEditor(parent) == nullptr) return kResultFalse;
     open = true;
     joinRunLoop();
     return kResultOk;
@@ -47,7 +47,7 @@ tresult PlugView::attached(void* parent, FIDString type) {
 tresult PlugView::removed() {
     if (!open) return kResultFalse;
     leaveRunLoop();
-    if (formats::EffectHost* effect = owner.effectHost()) effect->closeEditor();
+    if (LimiterModel* effect = owner.effectModel()) effect->closeEditor();
     open = false;
     return kResultOk;
 }
@@ -58,10 +58,11 @@ void PlugView::detach() {
 }
 
 tresult PlugView::getSize(ViewRect* size) {
-    formats::EffectHost* effect = owner.effectHost();
+    LimiterModel* effect = owner.effectModel();
+    if (size == nullptr || effect == nullptr) return kInvalidArgument;
     int32_t width = 0;
     int32_t height = 0;
-    if (size == nullptr || effect == nullptr || !effect->editorSize(width, height)) return kInvalidArgument;
+    effect->editorSize(width, height);
     *size = ViewRect{0, 0, width, height};
     return kResultOk;
 }
@@ -83,7 +84,7 @@ tresult PlugView::setFrame(IPlugFrame* given) {
 }
 
 void PlugView::onTimer() {
-    formats::EffectHost* effect = open ? owner.effectHost() : nullptr;
+    LimiterModel* effect = open ? owner.effectModel() : nullptr;
     if (effect == nullptr) return;
     effect->idleEditor();
     // A lost connection stays readable: the watch ends here rather than in its
@@ -95,7 +96,7 @@ void PlugView::onTimer() {
 }
 
 void PlugView::onFDIsSet(linux_loop::FileDescriptor) {
-    if (formats::EffectHost* effect = open ? owner.effectHost() : nullptr) effect->idleEditor();
+    if (LimiterModel* effect = open ? owner.effectModel() : nullptr) effect->idleEditor();
 }
 
 // The run loop is the frame's; some hosts offer it through their context.
@@ -104,7 +105,7 @@ void PlugView::joinRunLoop() {
 #if !defined(_WIN32)
     if (!runLoop.query(frame) && !runLoop.query(owner.hostContext())) return;
     runLoop->registerTimer(this, kIdleIntervalMs);
-    const int descriptor = owner.effectHost()->editorEventDescriptor();
+    const int descriptor = owner.effectModel()->editorEventDescriptor();
     watching = descriptor >= 0 && runLoop->registerEventHandler(this, descriptor) == kResultOk;
 #endif
 }

@@ -5,8 +5,6 @@
 #include <cmath>
 #include <new>
 
-#include "formats/shared/state_codec.h"
-#include "formats/vst3/effect_entry.h"
 #include "formats/vst3/vst3_layout.h"
 
 namespace vst3 {
@@ -34,26 +32,25 @@ tresult Processor::queryInterface(const char* iid, void** object) {
 // The effect is made here rather than at construction, as hosts expect; it
 // starts at the usual rate and block size until the host sets its own.
 tresult Processor::initialize(FUnknown* context) {
-    if (effect) return kResultFalse;
+    if (audio) return kResultFalse;
     host.query(context);
-    effect.reset(new (std::nothrow) formats::EffectHost(quilloEntry));
-    if (!effect || !effect->valid()) {
-        effect.reset();
-        return kResultFalse;
-    }
-    announcedLatency = effect->latency();
     try {
+        audio.reset(new (std::nothrow) formats::AudioSide);
+        if (!audio || !audio->valid()) {
+            audio.reset();
+            return kResultFalse;
+        }
+        announcedLatency = audio->latency();
         configure(kDefaultRate, kDefaultBlock);
         return kResultOk;
     } catch (...) {
-        effect.reset();
+        audio.reset();
         return kOutOfMemory;
     }
 }
 
 tresult Processor::terminate() {
-    active = false;
-    effect.reset();
+    audio.reset();
     peer.reset();
     host.reset();
     return kResultOk;
@@ -89,7 +86,7 @@ tresult Processor::activateBus(MediaType type, BusDirection direction, int32_t i
 // as they were.
 tresult Processor::setBusArrangements(SpeakerArrangement* inputs, int32_t inputCount, SpeakerArrangement* outputs,
                                       int32_t outputCount) {
-    if (active || inputs == nullptr || outputs == nullptr || inputCount != 1 || outputCount != 1) return kResultFalse;
+    if (!audio || audio->active() || inputs == nullptr || outputs == nullptr || inputCount != 1 || outputCount != 1) return kResultFalse;
     const int32_t wanted = channelsOf(inputs[0]);
     if (wanted == 0 || inputs[0] != outputs[0]) return kResultFalse;
     channels = wanted;
@@ -104,14 +101,12 @@ tresult Processor::getBusArrangement(BusDirection direction, int32_t index, Spea
 
 tresult Processor::canProcessSampleSize(int32_t size) { return size == kSample32 ? kResultTrue : kResultFalse; }
 
-uint32_t Processor::getLatencySamples() {
-    return effect ? static_cast<uint32_t>(std::max(effect->latency(), 0)) : 0;
-}
+uint32_t Processor::getLatencySamples() { return audio ? static_cast<uint32_t>(std::max(audio->latency(), 0)) : 0; }
 
 // Rates outside what hosts run at and blocks of no length are refused; the
 // set-up the processor had stays.
 tresult Processor::setupProcessing(ProcessSetup* setup) {
-    if (!effect || active || setup == nullptr || setup->symbolicSampleSize != kSample32) return kResultFalse;
+    if (!audio || audio->active() || setup == nullptr || setup->symbolicSampleSize != kSample32) return kResultFalse;
     if (!(setup->sampleRate >= kLowestRate && setup->sampleRate <= kHighestRate) || setup->maxSamplesPerBlock <= 0)
         return kResultFalse;
     try {
@@ -123,19 +118,12 @@ tresult Processor::setupProcessing(ProcessSetup* setup) {
     }
 }
 
-void Processor::configure(double newRate, int32_t newMaxBlock) {
-    effect->setSampleRate(static_cast<float>(newRate));
-    effect->setBlockSize(newMaxBlock);
-    bypass.prepare(effect->latency(), newMaxBlock, newRate);
-    rate = newRate;
-    maxBlock = newMaxBlock;
-    meterInterval = std::max(1, static_cast<int32_t>(newRate * kMeterSendSeconds));
-}
+void Processor::configure(double rate, int32_t maxBlock) { audio->configure(rate, maxBlock); }
 
 // Only the controller reaches the host's component handler, so a latency the
 // host has not seen yet is announced to it through the host's messages.
 void Processor::announceLatency() {
-    const int32_t latency = effect->latency();
+    const int32_t latency = audio->latency();
     if (latency == announcedLatency) return;
     announcedLatency = latency;
     if (!host || !peer) return;
@@ -149,33 +137,26 @@ void Processor::announceLatency() {
 }
 
 tresult Processor::setActive(TBool state) {
-    if (!effect) return kNotInitialized;
+    if (!audio) return kNotInitialized;
     if (state != 0) {
-        effect->resume();
-        bypass.reset(bypassed);
-        sentMeters = formats::MeterValues();
-        framesSinceMeters = 0;
-        active = true;
+        audio->activate();
     } else {
-        active = false;
-        effect->suspend();
+        audio->deactivate();
     }
     return kResultOk;
 }
 
 tresult Processor::getState(IBStream* state) {
-    if (!effect || state == nullptr) return kInvalidArgument;
-    const std::vector<uint8_t> bytes = formats::encodeState(formats::captureState(*effect, bypassed));
-    return writeStream(state, bytes) ? kResultOk : kResultFalse;
+    if (!audio || state == nullptr) return kInvalidArgument;
+    return writeStream(state, formats::encodeState(audio->state())) ? kResultOk : kResultFalse;
 }
 
 // Anything but a state (see readState) changes nothing.
 tresult Processor::setState(IBStream* state) {
-    if (!effect || state == nullptr) return kInvalidArgument;
+    if (!audio || state == nullptr) return kInvalidArgument;
     const auto restored = readState(state);
     if (!restored) return kResultFalse;
-    formats::applyState(*effect, *restored);
-    if (restored->bypass) bypassed = *restored->bypass;
+    audio->restore(*restored);
     return kResultOk;
 }
 

@@ -1,25 +1,17 @@
-// The VST 3 processor: the component a host runs audio through. It owns one
-// instance of the effect, created through the effect's entry point and
-// driven through its record as a VST 2 host drives it, so that every sample
-// is the VST 2 build's. Around it: the buses, the set-up, the state, the
-// bypass, parameter changes applied where they fall in a block, and what the
-// effect reports back (its channel choice, the meter values) as output
-// parameters for the controller.
+// The VST 3 processor: the component a host runs audio through, over the
+// audio side the formats share (one effect, its blocks, bypass, state and
+// meters). Here: the buses, the set-up, the state in the host's streams, the
+// host's parameter changes, and what the effect reports back (its channel
+// choice, the meter values) as output parameters for the controller.
 #pragma once
 
 #include <memory>
 
-#include "dsp/shared_value.h"
-#include "formats/shared/effect_host.h"
-#include "formats/vst3/bypass_fade.h"
+#include "formats/shared/audio_side.h"
 #include "formats/vst3/vst3_edit.h"
 #include "formats/vst3/vst3_support.h"
 
 namespace vst3 {
-
-// The editor looks at the meters every 50 ms: two or three values per look,
-// each the lowest since the one before, keep its needle as the effect's own.
-constexpr double kMeterSendSeconds = 0.02;
 
 class Processor final : public IComponent,
                         public IAudioProcessor,
@@ -66,39 +58,20 @@ public:
     tresult VST3_CALL notify(IMessage*) override { return kResultFalse; }
 
 private:
-    // One block's buffers as the effect takes them: two each way, the same
-    // buffer twice for a mono bus.
-    struct Buffers {
-        float* inputs[formats::kEffectChannels];
-        float* outputs[formats::kEffectChannels];
-    };
-
     friend class References;  // deletes it at the last release
     ~Processor() = default;
 
     void configure(double rate, int32_t maxBlock);
     void announceLatency();
-    bool usableBuffers(const ProcessData& data, Buffers& buffers) const;
-    void applyChange(ParamID id, double value);
-    void runPieces(const ProcessData& data, const Buffers& buffers, int32_t frames);
-    void runPiece(const Buffers& buffers, int32_t offset, int32_t frames, IParameterChanges* output);
-    void sendMeters(IParameterChanges* output, int32_t offset);
+    bool usableBuffers(const ProcessData& data, formats::BlockBuffers& buffers) const;
+    void sendReports(IParameterChanges* output, int32_t lastFrame);
 
     References references;
-    std::unique_ptr<formats::EffectHost> effect;
+    std::unique_ptr<formats::AudioSide> audio;
     HostPointer<IHostApplication> host;
     ConnectionPeer peer;
-    int32_t channels = 2;
-    double rate = 0.0;
-    int32_t maxBlock = 0;
-    bool active = false;
+    int32_t channels = kStereoChannels;
     int32_t announcedLatency = 0;
-    BypassFade bypass;
-    SharedValue<bool> bypassed{false};
-    // Audio thread only: the meter values last sent.
-    formats::MeterValues sentMeters;
-    int32_t meterInterval = 1;
-    int32_t framesSinceMeters = 0;
 };
 
 }  // namespace vst3

@@ -4,9 +4,8 @@
 
 #include <cstdint>
 
-#include "formats/shared/effect_host.h"
-#include "formats/shared/parameter_values.h"
 #include "formats/vst3/vst3_edit.h"
+#include "plugin/parameters.h"
 
 namespace vst3 {
 
@@ -14,12 +13,10 @@ namespace vst3 {
 // processor's class ID is made from the VST 2 identity: "565354" ("VST"), the
 // unique ID as eight hex digits, then the first nine characters of the effect
 // name in lower case; the controller's class has "565345" ("VSE") in front.
-// The name is the VST 2 effect's own (a test compares the two).
-constexpr char kVst2EffectName[] = "Vrn-Quillo_Limiter";
 constexpr uint32_t kProcessorIdPrefix = 0x565354;
 constexpr uint32_t kControllerIdPrefix = 0x565345;
 constexpr int32_t kNameCharactersInId = 9;
-static_assert(sizeof kVst2EffectName > kNameCharactersInId, "the name fills the ID");
+static_assert(sizeof kEffectName > kNameCharactersInId, "the name fills the ID");
 
 constexpr uint32_t lowerCase(char c) {
     return static_cast<uint32_t>(static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c));
@@ -32,34 +29,29 @@ constexpr Uid vst2ClassId(uint32_t prefix, int32_t uniqueId, const char* name) {
     const auto id = static_cast<uint32_t>(uniqueId);
     return makeUid(prefix << 8 | id >> 24, id << 8 | lowerCase(name[0]), nameWord(name, 1), nameWord(name, 5));
 }
-constexpr Uid kProcessorClassId = vst2ClassId(kProcessorIdPrefix, kLimiterId, kVst2EffectName);
-constexpr Uid kControllerClassId = vst2ClassId(kControllerIdPrefix, kLimiterId, kVst2EffectName);
+constexpr Uid kProcessorClassId = vst2ClassId(kProcessorIdPrefix, kLimiterId, kEffectName);
+constexpr Uid kControllerClassId = vst2ClassId(kControllerIdPrefix, kLimiterId, kEffectName);
 
-// The effect's parameters keep their VST 2 indexes as IDs (0 to 5), so that
-// automation and saved projects carry over; each normalised VST 3 value is
-// the VST 2 value, so switches and choices read as the effect reads them.
-// The others have IDs of their own: the bypass and the program change, and the
-// editor's meter values, which travel from the processor to the controller
-// as read-only, hidden output parameters (any host carries those, also one
-// that runs the two apart; a message would have to be allocated in the block).
+// The described parameters (the effect's six with their VST 2 indexes as IDs
+// and their VST 2 values as normalised values, the bypass) keep the IDs the
+// descriptors give them, so that automation and saved projects carry over.
+// Beside them: the program change, and the editor's meter values, which
+// travel from the processor to the controller as read-only, hidden output
+// parameters (any host carries those, also one that runs the two apart; a
+// message would have to be allocated in the block).
 enum ParameterId : ParamID {
-    kBypassId = 100,
     kProgramId = 101,
     kMeterLeftId = 200,
     kMeterRightId = 201,
     kKneeLampId = 202,
 };
-constexpr int32_t kEffectParameterCount = formats::kEffectParameters;
 constexpr ParamID kMeterIds[] = {kMeterLeftId, kMeterRightId, kKneeLampId};
 constexpr int32_t kMeterCount = 3;
-constexpr int32_t kParameterCount = kEffectParameterCount + 2 + kMeterCount;
-
-inline bool isEffectParameter(ParamID id) { return id < static_cast<ParamID>(kEffectParameterCount); }
+constexpr int32_t kProgramIndex = kDescribedParameters;
+constexpr int32_t kControllerParameters = kDescribedParameters + 1 + kMeterCount;
 
 constexpr ProgramListID kProgramListId = 1;
-constexpr int32_t kProgramSteps = formats::kEffectPrograms - 1;
-constexpr int32_t kSwitchSteps = 1;
-constexpr int32_t kChannelChoiceSteps = 2;
+constexpr int32_t kProgramSteps = kProgramCount - 1;
 
 // A discrete parameter's step as VST 3 defines it: the normalised range cut
 // into steps + 1 equal parts.
@@ -71,18 +63,6 @@ inline int32_t discreteStep(double value, int32_t steps) {
 }
 inline int32_t programOf(double value) { return discreteStep(value, kProgramSteps); }
 inline double programValue(int32_t program) { return static_cast<double>(program) / kProgramSteps; }
-inline bool bypassOf(double value) { return discreteStep(value, kSwitchSteps) == kSwitchSteps; }
-
-// The effect's switches and its channel choice are steps to a host.
-inline int32_t stepCountOf(int32_t index) {
-    switch (index) {
-        case formats::kParamIq:
-        case formats::kParamStereoLink:
-        case formats::kParamAutoSelect: return kSwitchSteps;
-        case formats::kParamForceChannels: return kChannelChoiceSteps;
-        default: return 0;
-    }
-}
 
 // One main bus each way: stereo, or mono on both sides as a VST 2 host runs a
 // mono track (one buffer on both of the effect's inputs).

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dsp/limiter_constants.h"
 #include "editor/effect_view.h"
 #include "editor/skin_layout.h"
 #include "editor/window_system.h"
@@ -32,10 +33,9 @@ public:
         constexpr double kSteps = 801.0;
         constexpr double kStepsPerDecibel = 10.0;
         constexpr double kBottom = 40.00001;
-        constexpr double kDecibelsPerDecade = 20.0;
         ++gainUpdates;
         const double step = std::trunc(kSteps * values[0]);
-        gain = static_cast<float>(std::pow(10.0, (step / kStepsPerDecibel - kBottom) / kDecibelsPerDecade));
+        gain = static_cast<float>(std::pow(10.0, (step / kStepsPerDecibel - kBottom) / quillo::kDecibelsPerDecade));
     }
     float inputGainLinear() const override { return gain; }
     int32_t channelActive(int32_t channel) const override { return active[channel]; }

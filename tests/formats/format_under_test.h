@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/render_material.h"
+
 using Channels = std::vector<std::vector<float>>;
 
 // One instance of the limiter as the format presents it.
@@ -65,26 +67,4 @@ std::unique_ptr<FormatUnderTest> vst2Format(const char* modulePath);
 // started; null where the format makes none.
 std::unique_ptr<FormatInstance> started(FormatUnderTest& format, float rate, int32_t block, const float* values);
 
-struct NoChanges {
-    void operator()(int32_t, int32_t) const {}
-};
-
-// Renders a whole input in blocks of `block` frames through anything that
-// processes stereo blocks (an instance, a test host's plug-in), calling
-// changes(at, frames) before each block. The output starts at `unwritten`:
-// silence, as hosts clear their buffers, or a value no limiter gives where a
-// sample left unwritten must show.
-template <typename Processor, typename Changes = NoChanges>
-Channels renderThrough(Processor& processor, const Channels& input, int32_t block, Changes changes = {},
-                       float unwritten = 0.0f) {
-    const auto frames = static_cast<int32_t>(input[0].size());
-    Channels output(2, std::vector<float>(static_cast<size_t>(frames), unwritten));
-    for (int32_t at = 0; at < frames; at += block) {
-        const int32_t n = std::min(block, frames - at);
-        changes(at, n);
-        float* in[2] = {const_cast<float*>(input[0].data()) + at, const_cast<float*>(input[1].data()) + at};
-        float* out[2] = {output[0].data() + at, output[1].data() + at};
-        processor.process(in, out, n);
-    }
-    return output;
-}
+using render_material::renderThrough;

@@ -19,7 +19,7 @@ constexpr size_t kLongestName = 27;
 
 void checkAccepted(const formats::RestoredState& restored) {
     const formats::EffectState& state = restored.state;
-    PROMISE(state.program >= 0 && state.program < formats::kEffectPrograms, "program %d", state.program);
+    PROMISE(state.program >= 0 && state.program < kProgramCount, "program %d", state.program);
     for (const formats::ProgramState& program : state.programs) {
         PROMISE(program.name.size() <= kLongestName, "a name of %zu characters", program.name.size());
         for (float value : program.values) {

@@ -24,10 +24,10 @@ std::vector<uint8_t> ownState() {
     formats::EffectState state;
     state.program = static_cast<int32_t>(kCurrent);
     state.bypass = true;
-    for (int32_t p = 0; p < formats::kEffectPrograms; ++p) {
+    for (int32_t p = 0; p < kProgramCount; ++p) {
         formats::ProgramState& program = state.programs[static_cast<size_t>(p)];
         program.name = "Program " + std::to_string(p);
-        for (int32_t i = 0; i < formats::kEffectParameters; ++i) {
+        for (int32_t i = 0; i < kParameterCount; ++i) {
             program.values[static_cast<size_t>(i)] = vst2_files::valueOf(p, i);
         }
     }

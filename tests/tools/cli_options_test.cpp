@@ -12,8 +12,8 @@ TEST(ParameterValues, OptionsKeepTheirDefaultsAndAcceptBothSpellings) {
     EXPECT_EQ(defaults.limiter.gainStep, kUnityGainStep);
     EXPECT_EQ(defaults.blockSize, kDefaultBlockSize);
     const auto values = parameterValues(defaults.limiter);
-    EXPECT_EQ(values[kParamIq], 0.0f);
-    EXPECT_EQ(values[kParamStereoLink], 1.0f);
+    EXPECT_EQ(values[kIq], 0.0f);
+    EXPECT_EQ(values[kStereoLink], 1.0f);
     const Options set = parseOptions({"--gain", "-6.5", "--knee=0", "--no-link", "--", "-in.wav", "o"});
     EXPECT_EQ(set.limiter.gainStep, *gainStepFromDecibels(-6.5));
     EXPECT_EQ(set.limiter.kneePercent, 0.0);

@@ -8,14 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "plugin/parameters.h"
 #include "tool_fixture.h"
-#include "formats/shared/parameter_values.h"
 
 namespace tool_test {
 namespace {
-
-using formats::gainStepFromDecibels;
-using formats::tableGain;
 
 constexpr int64_t kShortFrames = 20000;
 constexpr double kQuietPeak = 0.5;     // never reaches the ceiling at 0 dB

@@ -7,12 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/shared/parameter_values.h"
+#include "tools/limit/limiter_settings.h"
 
 namespace limit_tool {
-
-// The tool names parameters and their units as every host of the effect does.
-using namespace formats;
 
 constexpr int32_t kDefaultBlockSize = 512;
 constexpr int32_t kMinBlockSize = 1;

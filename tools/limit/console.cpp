@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tools/limit/measurements.h"
-#include "formats/shared/parameter_values.h"
+#include "tools/limit/limiter_settings.h"
 
 namespace limit_tool {
 

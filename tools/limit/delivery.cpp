@@ -196,7 +196,7 @@ struct Point {
 
 // The loudness's rise per dB of gain between two points, within its bounds.
 double slopeBetween(const Point& a, const Point& b) {
-    const double slope = (b.loudness - a.loudness) / ((b.gain - a.gain) / kGainStepsPerDecibel);
+    const double slope = (b.loudness - a.loudness) / ((b.gain - a.gain) / quillo::kGainStepsPerDecibel);
     return std::min(kSteepestSlope, std::max(kGentlestSlope, slope));
 }
 
@@ -209,7 +209,7 @@ int32_t nextGain(const Point& here, double slope, const std::optional<Point>& be
         const int32_t next = below->gain + static_cast<int32_t>(std::lround(share * (above->gain - below->gain)));
         return std::min(std::max(next, below->gain + 1), above->gain - 1);
     }
-    int32_t step = static_cast<int32_t>(std::lround((target - here.loudness) / slope * kGainStepsPerDecibel));
+    int32_t step = static_cast<int32_t>(std::lround((target - here.loudness) / slope * quillo::kGainStepsPerDecibel));
     if (step == 0) step = target > here.loudness ? 1 : -1;
     return std::min(std::max(here.gain + step, kLowestGainStep), kHighestGainStep);
 }
@@ -266,7 +266,7 @@ int32_t chooseGain(std::vector<DeliveryFile*>& files, double inputLoudness, doub
         throw ToolError("cannot reach " + level(target, "LUFS") +
                         ": the input is silent or too short to measure its loudness");
     }
-    int32_t gain = kUnityGainStep + static_cast<int32_t>(std::lround((target - inputLoudness) * kGainStepsPerDecibel));
+    int32_t gain = kUnityGainStep + static_cast<int32_t>(std::lround((target - inputLoudness) * quillo::kGainStepsPerDecibel));
     gain = std::min(std::max(gain, kLowestGainStep), kHighestGainStep);
     const bool truePeak = files.front()->options.truePeak;
     double slope = kSteepestSlope;

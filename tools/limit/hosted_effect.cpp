@@ -1,58 +1,28 @@
 #include "tools/limit/hosted_effect.h"
 
 #include <algorithm>
-#include <mutex>
 #include <string>
 
 #include "tools/limit/tool_error.h"
 
 namespace limit_tool {
 
-namespace {
-
-// The plug-in counts its instances and builds tables shared by all of them
-// when the first is created, as hosts create and close effects on one thread:
-// the files of a batch create and close theirs one at a time.
-std::mutex& instanceLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-}  // namespace
-
-HostedEffect::HostedEffect(EffectEntry entry, float sampleRate, int32_t blockSize,
-                           const std::array<float, kParamCount>& parameters)
+HostedEffect::HostedEffect(float sampleRate, int32_t blockSize, const std::array<float, kParameterCount>& parameters)
     : maxFrames(blockSize) {
-    const std::lock_guard<std::mutex> guard(instanceLock());
-    host = std::make_unique<formats::EffectHost>(entry);
-    try {
-        start(sampleRate, blockSize, parameters);
-    } catch (...) {
-        host.reset();  // closed under the lock too
-        throw;
-    }
-}
-
-void HostedEffect::start(float sampleRate, int32_t blockSize,
-                         const std::array<float, kParamCount>& parameters) {
-    if (!host->valid()) throw ToolError("the limiter plug-in could not be created or does not offer what this tool needs");
-    host->setSampleRate(sampleRate);
-    host->setBlockSize(blockSize);
-    // Parameters go in before the resume so that the very first block, and the
-    // channel choice made at resume, already follow them.
-    for (int32_t index = 0; index < kParamCount; ++index) host->setParameter(index, parameters[index]);
-    host->resume();
+    if (!audio.valid()) throw ToolError("the limiter plug-in could not be created");
+    audio.configure(sampleRate, blockSize);
+    // Parameters go in before the effect is switched on so that the very first
+    // block, and the channel choice made at the start, already follow them.
+    for (int32_t index = 0; index < kParameterCount; ++index) audio.change(static_cast<uint32_t>(index), parameters[index]);
+    if (!audio.activate()) throw ToolError("the limiter cannot run at " + std::to_string(static_cast<int64_t>(sampleRate)) + " Hz");
     // The delay follows the rate; read it once the effect runs at that rate.
-    latencyFrames = host->latency();
-    if (latencyFrames < 0) {
-        throw ToolError("the limiter reports a negative delay of " + std::to_string(latencyFrames) +
-                        " frames");
-    }
+    latencyFrames = audio.latency();
 }
 
-HostedEffect::~HostedEffect() {
-    const std::lock_guard<std::mutex> guard(instanceLock());
-    host.reset();
+// One buffer on both inputs stands for a mono track, as the host hands it.
+void HostedEffect::process(float** inputs, float** outputs, int32_t frames) {
+    const formats::BlockBuffers buffers{{inputs[0], inputs[1]}, {outputs[0], outputs[1]}, kEffectChannels};
+    audio.process(&buffers, frames, nullptr);
 }
 
 namespace {

@@ -1,6 +1,6 @@
-// The plug-in run in this process for files: the effect through the shared
-// in-process host, set up once for the file's rate, and the file's frames
-// handed to it in the buffer layout a host uses.
+// The plug-in run in this process for files: the effect through the audio
+// side every plug-in format shares, set up once for the file's rate, and the
+// file's frames handed to it in the buffer layout a host uses.
 #pragma once
 
 #include <array>
@@ -8,20 +8,16 @@
 #include <memory>
 #include <vector>
 
-#include "formats/shared/effect_host.h"
-#include "formats/shared/parameter_values.h"
+#include "formats/shared/audio_side.h"
+#include "tools/limit/limiter_settings.h"
 
 namespace limit_tool {
-
-using namespace formats;
 
 class HostedEffect {
 public:
     // Creates the effect, sets rate, block size and parameters and switches it
     // on. Throws ToolError when the plug-in cannot be created or is not usable.
-    HostedEffect(EffectEntry entry, float sampleRate, int32_t blockSize,
-                 const std::array<float, kParamCount>& parameters);
-    ~HostedEffect();
+    HostedEffect(float sampleRate, int32_t blockSize, const std::array<float, kParameterCount>& parameters);
     HostedEffect(const HostedEffect&) = delete;
     HostedEffect& operator=(const HostedEffect&) = delete;
 
@@ -30,12 +26,10 @@ public:
     int32_t blockSize() const { return maxFrames; }
     // One block of at most blockSize() frames; inputs and outputs hold two
     // buffer pointers each.
-    void process(float** inputs, float** outputs, int32_t frames) { host->process(inputs, outputs, frames); }
+    void process(float** inputs, float** outputs, int32_t frames);
 
 private:
-    void start(float sampleRate, int32_t blockSize, const std::array<float, kParamCount>& parameters);
-
-    std::unique_ptr<formats::EffectHost> host;
+    formats::AudioSide audio;
     int32_t maxFrames;
     int32_t latencyFrames = 0;
 };

@@ -300,8 +300,7 @@ PassResult runPass(const Options& options, const PassPlan& plan, const JobContex
 
     LimiterSettings limiter = options.limiter;
     limiter.gainStep = plan.gainStep;
-    HostedEffect effect(context.entry, static_cast<float>(input.sampleRate), options.blockSize,
-                        parameterValues(limiter));
+    HostedEffect effect(static_cast<float>(input.sampleRate), options.blockSize, parameterValues(limiter));
     summary.latency = effect.latency();
     BlockRunner runner(effect, input.channels, options.limiter.channels);
     Shaping shaping(plan, summary.outputFormat, input.channels);

@@ -51,7 +51,6 @@ struct JobSummary {
 };
 
 struct JobContext {
-    EffectEntry entry;
     bool progressWanted;                              // stderr is a terminal
     // Set by a signal handler and read by every thread of a batch: lock-free
     // atomics are both safe in a handler and free of races between threads.

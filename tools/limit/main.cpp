@@ -16,8 +16,6 @@
 #include "tools/limit/limit_job.h"
 #include "tools/limit/tool_error.h"
 
-extern "C" AEffect* VSTPluginMain(audioMasterCallback callback);
-
 namespace {
 
 std::atomic<bool> interruptRequested{false};
@@ -53,8 +51,7 @@ int main(int argc, char** argv) {
             return kExitOk;
         }
         catchInterrupts();
-        const JobContext context{VSTPluginMain, !options.quiet && isatty(STDERR_FILENO) != 0,
-                                 &interruptRequested};
+        const JobContext context{!options.quiet && isatty(STDERR_FILENO) != 0, &interruptRequested};
         if (options.batch()) return runBatch(options, context);
         const JobSummary summary = runLimitJob(options, context);
         if (!options.quiet) std::fputs(formatSummary(options, summary).c_str(), stdout);

@@ -6,23 +6,23 @@
 #include <cmath>
 #include <limits>
 
+#include "dsp/limiter_constants.h"
 #include "tools/limit/tool_error.h"
 
 namespace limit_tool {
 
 namespace {
 
-constexpr double kDecibelsPerDecade = 20.0;
 constexpr double kDecade = 10.0;
 
 }  // namespace
 
 double toDecibels(double linear) {
     if (linear <= 0.0) return -std::numeric_limits<double>::infinity();
-    return kDecibelsPerDecade * std::log10(linear);
+    return quillo::kDecibelsPerDecade * std::log10(linear);
 }
 
-double fromDecibels(double decibels) { return std::pow(kDecade, decibels / kDecibelsPerDecade); }
+double fromDecibels(double decibels) { return std::pow(kDecade, decibels / quillo::kDecibelsPerDecade); }
 
 LevelMeter::LevelMeter(int32_t channels, int32_t sampleRate, const Measures& measures)
     : truePeaks(channels, sampleRate),

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "dsp/limiter_constants.h"
 #include "editor/editor_panel.h"
 #include "editor/memory_surface.h"
 
@@ -18,7 +19,6 @@ namespace {
 constexpr int32_t kGainSteps = 801;
 constexpr double kGainTableOffset = 40.00001;
 constexpr double kDecibelsPerStep = 10.0;
-constexpr double kDecibelsPerDecade = 20.0;
 constexpr int32_t kFormatWidth = 8;
 
 // A fixed effect: its values come from the command line and stay put.
@@ -29,7 +29,7 @@ public:
     void notifyParameterChange(int32_t) override {}
     void updateInputGain() override {
         const double step = std::trunc(kGainSteps * static_cast<double>(values[0]));
-        gain = static_cast<float>(std::pow(10.0, (step / kDecibelsPerStep - kGainTableOffset) / kDecibelsPerDecade));
+        gain = static_cast<float>(std::pow(10.0, (step / kDecibelsPerStep - kGainTableOffset) / quillo::kDecibelsPerDecade));
     }
     float inputGainLinear() const override { return gain; }
     int32_t channelActive(int32_t channel) const override { return active[channel]; }

@@ -1,6 +1,6 @@
 // The bundle's Turtle files say only what is true of the binary: every name,
 // range, start value, scale point and preset is compared with the effect
-// itself, created through the VST 2 build's entry point.
+// itself.
 #include <gtest/gtest.h>
 
 #include <lv2/core/lv2.h>
@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "formats/lv2/lv2_identity.h"
-#include "formats/shared/parameter_texts.h"
 #include "lv2_bundle.h"
+#include "plugin/limiter_model.h"
 #include "support/plugin_library.h"
 
 using namespace formats;
@@ -49,9 +49,7 @@ protected:
 
     Lv2Bundle& bundle = Lv2Bundle::built();
     std::vector<std::unique_ptr<LilvNode, void (*)(LilvNode*)>> found;
-    PluginLibrary library{QUILLO_MODULE_FILE};
-    EffectHost effect{library.entry("VSTPluginMain")};
-    ParameterTexts texts{library.entry("VSTPluginMain")};
+    LimiterModel effect;
 };
 
 TEST_F(Lv2Description, ThePluginAsHostsListIt) {
@@ -61,10 +59,8 @@ TEST_F(Lv2Description, ThePluginAsHostsListIt) {
     EXPECT_TRUE(lilv_world_ask(bundle.world(), lilv_plugin_get_uri(plugin), bundle.node(LILV_NS_RDF "type"),
                                bundle.node(LV2_CORE__LimiterPlugin)));
     ASSERT_TRUE(effect.valid());
-    char effectName[kTextBuffer] = {};
-    effect.record()->dispatcher(effect.record(), effGetEffectName, 0, 0, effectName, 0.0f);
     LilvNode* name = lilv_plugin_get_name(plugin);
-    EXPECT_EQ(lilv_node_as_string(name), std::string(effectName));
+    EXPECT_EQ(lilv_node_as_string(name), LimiterModel::effectName());
     lilv_node_free(name);
     EXPECT_EQ(uris(lilv_plugin_get_required_features(plugin)), std::set<std::string>());
     EXPECT_EQ(uris(lilv_plugin_get_optional_features(plugin)), std::set<std::string>{LV2_CORE__hardRTCapable});
@@ -82,44 +78,48 @@ TEST_F(Lv2Description, ThePluginAsHostsListIt) {
 }
 
 // Start values, ranges and units are the effect's; Force Channels' choices
-// carry its display texts. The names, and the start values read back as VST 2
-// values, are checked by the shared format expectations.
+// carry its display texts; the bypass is LV2's enabled port, on at the start.
+// The names, and the start values read back as VST 2 values, are checked by
+// the shared format expectations.
 TEST_F(Lv2Description, ParameterPortsAreTheEffectsParameters) {
     float minimum[kPortCount], maximum[kPortCount], start[kPortCount];
     lilv_plugin_get_port_ranges_float(bundle.plugin(), minimum, maximum, start);
-    const char* const units[kParamCount] = {LV2_UNITS__db, LV2_UNITS__pc, "", "", "", ""};
-    for (int32_t index = 0; index < kParamCount; ++index) {
+    const char* const units[kDescribedParameters] = {LV2_UNITS__db, LV2_UNITS__pc, "", "", "", "", ""};
+    for (int32_t index = 0; index < kDescribedParameters; ++index) {
         const uint32_t port = portOfParameter(index);
-        EXPECT_EQ(start[port], portValue(index, effect.parameter(index))) << index;
+        const float effectStart = index < kParameterCount ? effect.parameter(index) : parameterAt(index).start;
+        EXPECT_EQ(start[port], portValue(index, effectStart)) << index;
         EXPECT_EQ(minimum[port], portRange(index).minimum) << index;
         EXPECT_EQ(maximum[port], portRange(index).maximum) << index;
         EXPECT_EQ(uriOf(portValueOf(port, LV2_UNITS__unit)), units[index]) << index;
-        EXPECT_EQ(hasProperty(port, LV2_CORE__toggled), kParameterPorts[index].kind == PortKind::Switch) << index;
+        EXPECT_EQ(hasProperty(port, LV2_CORE__toggled), parameterAt(index).kind == ParameterKind::Switch) << index;
     }
-    EXPECT_EQ(minimum[portOfParameter(kParamInGain)], -40.0f);
-    EXPECT_EQ(maximum[portOfParameter(kParamInGain)], 40.1f);
-    EXPECT_EQ(lilv_node_as_int(portValueOf(portOfParameter(kParamInGain), LV2_PORT_PROPS__rangeSteps)), kGainSteps);
+    EXPECT_EQ(uriOf(portValueOf(kEnabledPort, LV2_CORE__designation)), LV2_CORE__enabled);
+    EXPECT_EQ(start[kEnabledPort], 1.0f);
+    EXPECT_EQ(minimum[portOfParameter(kInGain)], -40.0f);
+    EXPECT_EQ(maximum[portOfParameter(kInGain)], 40.1f);
+    EXPECT_EQ(lilv_node_as_int(portValueOf(portOfParameter(kInGain), LV2_PORT_PROPS__rangeSteps)), kGainSteps);
 
-    const uint32_t channels = portOfParameter(kParamForceChannels);
+    const uint32_t channels = portOfParameter(kForceChannels);
     EXPECT_TRUE(hasProperty(channels, LV2_CORE__enumeration));
     EXPECT_TRUE(hasProperty(channels, LV2_CORE__integer));
     LilvScalePoints* points = lilv_port_get_scale_points(bundle.plugin(), bundle.port(channels));
-    EXPECT_EQ(lilv_scale_points_size(points), static_cast<unsigned>(kLastChannelChoice + 1));
+    EXPECT_EQ(lilv_scale_points_size(points), std::size(kChannelTexts));
     LILV_FOREACH (scale_points, i, points) {
         const LilvScalePoint* point = lilv_scale_points_get(points, i);
         const float value = lilv_node_as_float(lilv_scale_point_get_value(point));
         EXPECT_EQ(lilv_node_as_string(lilv_scale_point_get_label(point)),
-                  texts.display(kParamForceChannels, *vst2Value(kParamForceChannels, value)));
+                  displayOf(kForceChannels, *normalisedValue(kForceChannels, value)));
     }
     lilv_scale_points_free(points);
 }
 
 TEST_F(Lv2Description, PresetsAreTheProgramsAsTheEffectHoldsThem) {
-    ASSERT_EQ(bundle.presets().size(), static_cast<size_t>(kEffectPrograms));
-    for (int32_t program = 0; program < kEffectPrograms; ++program) {
+    ASSERT_EQ(bundle.presets().size(), static_cast<size_t>(kProgramCount));
+    for (int32_t program = 0; program < kProgramCount; ++program) {
         EXPECT_EQ(uriOf(bundle.presets()[program]), kPresetUriPrefix + std::to_string(program + 1));
         const auto values = bundle.presetValues(program);
-        for (int32_t index = 0; index < kParamCount; ++index) {
+        for (int32_t index = 0; index < kParameterCount; ++index) {
             EXPECT_EQ(values[portOfParameter(index)], portValue(index, effect.programValue(program, index)))
                 << program << " " << index;
         }

@@ -39,8 +39,8 @@ public:
     }
 
     void setParameter(int32_t index, float value) override { ports[portOfParameter(index)] = portValue(index, value); }
-    float parameter(int32_t index) override { return vst2Value(index, ports[portOfParameter(index)]).value_or(NAN); }
-    float carried(int32_t index, float value) override { return vst2Value(index, portValue(index, value)).value_or(NAN); }
+    float parameter(int32_t index) override { return normalisedValue(index, ports[portOfParameter(index)]).value_or(NAN); }
+    float carried(int32_t index, float value) override { return normalisedValue(index, portValue(index, value)).value_or(NAN); }
     std::optional<std::string> parameterName(int32_t index) override {
         LilvNode* name = lilv_port_get_name(bundle.plugin(), bundle.port(portOfParameter(index)));
         const std::string text = lilv_node_as_string(name);

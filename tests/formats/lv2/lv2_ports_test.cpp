@@ -19,15 +19,15 @@ float storedKnee(float value) { return kKneeMaximum * value; }
 TEST(Lv2Ports, EveryGainStepAndWholeKneeStepCrossesExactly) {
     for (int32_t step = kLowestGainStep; step <= kHighestGainStep; ++step) {
         const float value = normalisedGain(step);
-        ASSERT_EQ(vst2Value(kParamInGain, portValue(kParamInGain, value)), value) << step;
+        ASSERT_EQ(normalisedValue(kInGain, portValue(kInGain, value)), value) << step;
     }
     // The editor reports its whole Knee steps as k / 127.
     for (int32_t knee = 0; knee <= kWholeKneeSteps; ++knee) {
         const float reported = static_cast<float>(knee) / kKneeMaximum;
-        ASSERT_EQ(storedKnee(*vst2Value(kParamKnee, portValue(kParamKnee, reported))), static_cast<float>(knee));
+        ASSERT_EQ(storedKnee(*normalisedValue(kKnee, portValue(kKnee, reported))), static_cast<float>(knee));
     }
     // A percentage a user types stands for exactly that share of the range.
-    EXPECT_EQ(vst2Value(kParamKnee, 70.0f), 0.7f);
+    EXPECT_EQ(normalisedValue(kKnee, 70.0f), 0.7f);
 }
 
 // Percentages in single precision cannot name every Knee the effect holds:
@@ -38,7 +38,7 @@ TEST(Lv2Ports, AnyKneeLandsOnItsOwnValueOrTheNearest) {
     for (uint32_t i = 0; i <= kKneeSamples; ++i) {
         const float value = static_cast<float>(i) / kKneeSamples;
         const float knee = storedKnee(value);
-        const float landed = storedKnee(*vst2Value(kParamKnee, portValue(kParamKnee, value)));
+        const float landed = storedKnee(*normalisedValue(kKnee, portValue(kKnee, value)));
         if (landed == knee) {
             ++exact;
         } else if (std::fabs(knee - std::round(knee)) <= 2 * kKneeStepTolerance) {
@@ -51,13 +51,13 @@ TEST(Lv2Ports, AnyKneeLandsOnItsOwnValueOrTheNearest) {
 }
 
 TEST(Lv2Ports, ValuesOutsideTheRangeAreItsEndsAndNonNumbersNothing) {
-    for (int32_t index = 0; index < kParamCount; ++index) {
+    for (int32_t index = 0; index < kParameterCount; ++index) {
         const PortRange range = portRange(index);
-        EXPECT_EQ(vst2Value(index, INFINITY), vst2Value(index, range.maximum)) << index;
-        EXPECT_EQ(vst2Value(index, -1e30f), vst2Value(index, range.minimum)) << index;
-        EXPECT_FALSE(vst2Value(index, NAN).has_value()) << index;
+        EXPECT_EQ(normalisedValue(index, INFINITY), normalisedValue(index, range.maximum)) << index;
+        EXPECT_EQ(normalisedValue(index, -1e30f), normalisedValue(index, range.minimum)) << index;
+        EXPECT_FALSE(normalisedValue(index, NAN).has_value()) << index;
     }
-    EXPECT_EQ(vst2Value(kParamIq, 0.25f), 1.0f);  // LV2's toggle: above 0 is on
+    EXPECT_EQ(normalisedValue(kIq, 0.25f), 1.0f);  // LV2's toggle: above 0 is on
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ protected:
     PixelImage expected(const std::vector<std::pair<uint32_t, float>>& ports) {
         EffectHandle effect(PluginLibrary::Entry(vst2.entry("VSTPluginMain"))(RecordingHost::callback));
         for (const auto& [port, value] : ports) {
-            effect.record()->setParameter(effect.record(), parameterOfPort(port), *vst2Value(parameterOfPort(port), value));
+            effect.record()->setParameter(effect.record(), parameterOfPort(port), *normalisedValue(parameterOfPort(port), value));
         }
         return expectedFace(skin, effect.record());
     }
@@ -151,13 +151,13 @@ TEST_F(Lv2Ui, PortValuesShowAsTheVst2EditorShowsThemAndAreNotEchoed) {
     const Window parent = x.createTopLevel(10, 10);
     LV2UI_Handle ui = open(X11Host::asParent(parent));
     ASSERT_NE(ui, nullptr);
-    const std::vector<std::pair<uint32_t, float>> ports = {{portOfParameter(kParamInGain), 12.3f},
-                                                           {portOfParameter(kParamKnee), 10.0f},
-                                                           {portOfParameter(kParamIq), 1.0f},
-                                                           {portOfParameter(kParamStereoLink), 0.0f}};
+    const std::vector<std::pair<uint32_t, float>> ports = {{portOfParameter(kInGain), 12.3f},
+                                                           {portOfParameter(kKnee), 10.0f},
+                                                           {portOfParameter(kIq), 1.0f},
+                                                           {portOfParameter(kStereoLink), 0.0f}};
     for (const auto& [port, value] : ports) portEvent(ui, port, value);
-    for (float autoSelect : {0.0f, 1.0f}) portEvent(ui, portOfParameter(kParamAutoSelect), autoSelect);
-    portEvent(ui, portOfParameter(kParamForceChannels), 1.0f);
+    for (float autoSelect : {0.0f, 1.0f}) portEvent(ui, portOfParameter(kAutoSelectChannels), autoSelect);
+    portEvent(ui, portOfParameter(kForceChannels), 1.0f);
     run(ui, kLampSettling);
     const Window editor = static_cast<Window>(reinterpret_cast<uintptr_t>(widget));
     EXPECT_EQ(differingPixels(x.capture(editor), expected(ports)), 0);
@@ -177,7 +177,7 @@ TEST_F(Lv2Ui, EditsReachTheHostInPortUnitsInsideTouchGestures) {
     LV2UI_Handle ui = open(X11Host::asParent(parent));
     ASSERT_NE(ui, nullptr);
     const Window editor = static_cast<Window>(reinterpret_cast<uintptr_t>(widget));
-    portEvent(ui, portOfParameter(kParamKnee), 30.0f);
+    portEvent(ui, portOfParameter(kKnee), 30.0f);
     run(ui, kFewTicks);
     x.click(editor, 50, 140, Button1);
     run(ui, kFewTicks);
@@ -190,12 +190,12 @@ TEST_F(Lv2Ui, EditsReachTheHostInPortUnitsInsideTouchGestures) {
     run(ui, kFewTicks);
     x.click(editor, 150, 210, Button3);
     run(ui, kFewTicks);
-    const uint32_t iq = portOfParameter(kParamIq), gain = portOfParameter(kParamInGain);
-    const uint32_t knee = portOfParameter(kParamKnee);
+    const uint32_t iq = portOfParameter(kIq), gain = portOfParameter(kInGain);
+    const uint32_t knee = portOfParameter(kKnee);
     const std::vector<Heard> wanted = {
         {Heard::TouchOn, iq, 0.0f},   {Heard::Write, iq, 1.0f},   {Heard::TouchOff, iq, 0.0f},
         {Heard::TouchOn, gain, 0.0f}, {Heard::Write, gain, 8.0f}, {Heard::TouchOff, gain, 0.0f},
-        {Heard::TouchOn, knee, 0.0f}, {Heard::Write, knee, portValue(kParamKnee, 89.0f / 127.0f)},
+        {Heard::TouchOn, knee, 0.0f}, {Heard::Write, knee, portValue(kKnee, 89.0f / 127.0f)},
         {Heard::TouchOff, knee, 0.0f}};
     EXPECT_EQ(heard, wanted);
     close(ui);

@@ -9,8 +9,7 @@
 
 #include "formats/shared/state_codec.h"
 #include "formats/shared/vst2_files.h"
-
-extern "C" AEffect* quilloEntry(audioMasterCallback callback);
+#include "plugin/parameters.h"
 
 namespace formats {
 namespace {
@@ -22,17 +21,17 @@ std::optional<RestoredState> decode(const std::vector<uint8_t>& bytes) {
 }
 
 TEST(StateCodec, OwnStateRoundTripsThroughAnotherInstance) {
-    EffectHost first(quilloEntry);
+    LimiterModel first;
     first.selectProgram(4);
     first.setParameter(0, 0.8f);
-    first.renameProgram("Loud");
+    first.renameProgram(4, "Loud");
     first.selectProgram(6);
     first.setParameter(3, 0.0f);
     const std::vector<uint8_t> saved = encodeState(captureState(first, true));
     const auto restored = decode(saved);
     ASSERT_TRUE(restored && restored->wholeBank);
     EXPECT_EQ(restored->bypass, true);
-    EffectHost second(quilloEntry);
+    LimiterModel second;
     applyState(second, *restored);
     EXPECT_EQ(encodeState(captureState(second, true)), saved);
     EXPECT_EQ(second.program(), 6);
@@ -46,7 +45,7 @@ TEST(StateCodec, Vst2BanksAndProgramsOpenAsSaved) {
             const std::vector<uint8_t> inner = bank(version, 7);
             const auto restored = decode(wrap ? wrapped(inner, 1) : inner);
             ASSERT_TRUE(restored) << version << wrap;
-            EffectHost host(quilloEntry);
+            LimiterModel host;
             applyState(host, *restored);
             EXPECT_EQ(host.program(), version == 2 ? 7 : 0);
             EXPECT_EQ(restored->bypass, wrap ? std::optional<bool>(true) : std::nullopt);
@@ -57,7 +56,7 @@ TEST(StateCodec, Vst2BanksAndProgramsOpenAsSaved) {
         }
     }
     // A single program replaces the current one only.
-    EffectHost host(quilloEntry);
+    LimiterModel host;
     host.selectProgram(2);
     const auto single = decode(wrapped(program(9), 0));
     ASSERT_TRUE(single);
@@ -70,7 +69,7 @@ TEST(StateCodec, Vst2BanksAndProgramsOpenAsSaved) {
 
 TEST(StateCodec, AnythingMalformedIsRefusedWhole) {
     const std::vector<uint8_t> goodBank = bank(2, 3);
-    const std::vector<uint8_t> own = encodeState(captureState(EffectHost(quilloEntry), false));
+    const std::vector<uint8_t> own = encodeState(captureState(LimiterModel(), false));
     for (const auto* good : {&goodBank, &own}) {
         for (size_t size = 0; size < good->size(); ++size) {
             ASSERT_FALSE(decodeState(good->data(), size)) << size;

@@ -16,8 +16,8 @@ TEST_F(Vst3, ChangesInsideABlockTakeEffectAtTheirFrame) {
         int32_t frame;
         ParamID id;
         double value;
-    } changes[] = {{100, formats::kParamInGain, 0.8}, {300, formats::kParamIq, 1.0},
-                   {301, formats::kParamKnee, 0.2}, {301, formats::kParamInGain, 0.3},
+    } changes[] = {{100, kInGain, 0.8}, {300, kIq, 1.0},
+                   {301, kKnee, 0.2}, {301, kInGain, 0.3},
                    {kBlock + 7, kProgramId, programValue(2)}};
     ASSERT_TRUE(plugin->start(kRate, kBlock));
     const Channels input = loud(2048);
@@ -87,7 +87,7 @@ TEST_F(Vst3, LatencyOfANewRateIsAnnounced) {
 TEST_F(Vst3, StateRoundTripsAndOldVst2ProjectsOpen) {
     using namespace vst2_files;
     plugin->change(kProgramId, programValue(6));
-    plugin->change(formats::kParamKnee, 0.125);
+    plugin->change(kKnee, 0.125);
     plugin->change(kBypassId, 1.0);
     float* none[2] = {nullptr, nullptr};
     ASSERT_TRUE(plugin->start(kRate, kBlock));
@@ -97,7 +97,7 @@ TEST_F(Vst3, StateRoundTripsAndOldVst2ProjectsOpen) {
     ASSERT_TRUE(copy->restore(saved));
     EXPECT_EQ(copy->state(), saved);
     EXPECT_EQ(copy->controller->getParamNormalized(kProgramId), programValue(6));
-    EXPECT_EQ(copy->controller->getParamNormalized(formats::kParamKnee), 0.125);
+    EXPECT_EQ(copy->controller->getParamNormalized(kKnee), 0.125);
     EXPECT_EQ(copy->controller->getParamNormalized(kBypassId), 1.0);
 
     auto migrated = make();
@@ -152,7 +152,7 @@ TEST_F(Vst3, StateAndTextsBesideTheAudioThread) {
         float* in[2] = {const_cast<float*>(input[0].data()), const_cast<float*>(input[1].data())};
         float* out[2] = {output[0].data(), output[1].data()};
         for (int32_t block = 0; !done; ++block) {
-            plugin->queue(formats::kParamInGain, (block % 10) / 10.0, block % kBlock);
+            plugin->queue(kInGain, (block % 10) / 10.0, block % kBlock);
             if (block % 7 == 0) plugin->queue(kProgramId, programValue(block % 10), 3);
             plugin->process(in, out, kBlock);
             peak = std::max(peak, loudest(output));
@@ -163,7 +163,7 @@ TEST_F(Vst3, StateAndTextsBesideTheAudioThread) {
         const std::vector<uint8_t> saved = plugin->state();
         MemoryStream stream(saved);
         EXPECT_EQ(plugin->component->setState(&stream), kResultOk);
-        EXPECT_EQ(plugin->controller->getParamStringByValue(formats::kParamKnee, round / 50.0, text), kResultOk);
+        EXPECT_EQ(plugin->controller->getParamStringByValue(kKnee, round / 50.0, text), kResultOk);
     }
     done = true;
     audio.join();

@@ -37,7 +37,7 @@ inline Channels loud(int32_t frames) {
 
 // Through the plug-in, its output marked first so that a sample it leaves
 // unwritten shows (a forced channel's silence, say).
-template <typename Changes = NoChanges>
+template <typename Changes = render_material::NoChanges>
 Channels render(Vst3Plugin& plugin, const Channels& input, int32_t block, Changes changes = {}) {
     constexpr float kUnwritten = 9.0f;
     return renderThrough(plugin, input, block, changes, kUnwritten);

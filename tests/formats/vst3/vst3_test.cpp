@@ -85,7 +85,7 @@ TEST_F(Vst3, BusesAreStereoOrMonoOnBothSides) {
     ASSERT_EQ(plugin->process(in, out, 3000, 1), kResultOk);
     EXPECT_TRUE(sameBits(output, renderThrough(*reference(), {input[0], input[0]}, kBlock)[0]));
     // The effect's own channel choice reaches the controller, as in a VST 2 host.
-    EXPECT_EQ(plugin->controller->getParamNormalized(formats::kParamForceChannels), 0.5);
+    EXPECT_EQ(plugin->controller->getParamNormalized(kForceChannels), 0.5);
 }
 
 // The effect's six with their step counts, one bypass, one program change, and
@@ -135,7 +135,7 @@ TEST_F(Vst3, ParametersAndTheirTextsRoundTrip) {
     EXPECT_NE(controller.getParameterInfo(11, nullptr), kResultOk);
     // A program chosen by the host loads its values (the shared expectations
     // read them): the host is told to read every value again.
-    plugin->change(formats::kParamInGain, 0.25);
+    plugin->change(kInGain, 0.25);
     plugin->change(kProgramId, programValue(3));
     EXPECT_EQ(restarts(kParamValuesChanged), 1);
 }
@@ -165,9 +165,9 @@ TEST_F(Vst3, CarelessHostsAreAnsweredQuietly) {
     for (ParamID id : std::initializer_list<ParamID>{0, 1, 5, kBypassId, kProgramId, kMeterLeftId, 9999}) {
         for (double value : {7.0, static_cast<double>(kNaN), -5.0}) plugin->change(id, value, -3);
     }
-    plugin->change(formats::kParamInGain, 1.0, 100000);
-    plugin->change(formats::kParamInGain, 0.9, 2000);
-    plugin->change(formats::kParamInGain, 1.0, 10);
+    plugin->change(kInGain, 1.0, 100000);
+    plugin->change(kInGain, 0.9, 2000);
+    plugin->change(kInGain, 1.0, 10);
     ASSERT_EQ(plugin->process(in, out, 3000), kResultOk);  // longer than the set-up's blocks
     EXPECT_LE(loudest(left), 1.0f);
     EXPECT_LE(loudest(right), 1.0f);

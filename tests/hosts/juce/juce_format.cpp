@@ -67,8 +67,8 @@ std::optional<float> vst2ValueOf(int32_t index, float normalised) {
     const int64_t lowest = firstAbove([&](float n) { return n >= normalised; });
     const int64_t highest = firstAbove([&](float n) { return n > normalised; }) - 1;
     if (lowest > highest) return std::nullopt;
-    const auto low = formats::lv2::vst2Value(index, floatOf(static_cast<int32_t>(lowest)));
-    return low == formats::lv2::vst2Value(index, floatOf(static_cast<int32_t>(highest))) ? low : std::nullopt;
+    const auto low = formats::lv2::normalisedValue(index, floatOf(static_cast<int32_t>(lowest)));
+    return low == formats::lv2::normalisedValue(index, floatOf(static_cast<int32_t>(highest))) ? low : std::nullopt;
 }
 
 }  // namespace
@@ -139,7 +139,7 @@ float JuceInstance::parameter(int32_t index) {
 // A port holds the VST 2 values of its own steps (IN Gain in tenths of a decibel).
 float JuceInstance::carried(int32_t index, float vst2Value) {
     if (!isLv2()) return vst2Value;
-    return formats::lv2::vst2Value(index, formats::lv2::portValue(index, vst2Value))
+    return formats::lv2::normalisedValue(index, formats::lv2::portValue(index, vst2Value))
         .value_or(std::numeric_limits<float>::quiet_NaN());
 }
 

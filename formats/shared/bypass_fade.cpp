@@ -1,10 +1,10 @@
-#include "formats/vst3/bypass_fade.h"
+#include "formats/shared/bypass_fade.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-namespace vst3 {
+namespace formats {
 
 namespace {
 
@@ -86,4 +86,4 @@ void BypassFade::keepHistory(int32_t frames, int32_t channels) {
     }
 }
 
-}  // namespace vst3
+}  // namespace formats

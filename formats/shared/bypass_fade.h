@@ -1,4 +1,4 @@
-// The VST 3 bypass: the input delayed by the effect's latency, so that
+// The formats' bypass: the input delayed by the effect's latency, so that
 // switching does not shift the track against the others, reached through a
 // short crossfade with the effect's output, so that switching does not click.
 // The effect keeps running while bypassed: when the bypass ends, its output is
@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "formats/shared/effect_host.h"
+#include "plugin/limiter_model.h"
 
-namespace vst3 {
+namespace formats {
 
 // The crossfade's length.
 constexpr double kBypassFadeSeconds = 0.01;
@@ -48,8 +48,8 @@ private:
     bool mixing = false;    // the piece taken is mixed
     // Per channel: the last `delay` input samples before the piece (the last
     // `collected` of them are known), and a copy of the piece's input.
-    std::array<std::vector<float>, formats::kEffectChannels> history;
-    std::array<std::vector<float>, formats::kEffectChannels> dry;
+    std::array<std::vector<float>, kEffectChannels> history;
+    std::array<std::vector<float>, kEffectChannels> dry;
 };
 
-}  // namespace vst3
+}  // namespace formats

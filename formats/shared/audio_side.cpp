@@ -1,0 +1,164 @@
+#include "formats/shared/audio_side.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace formats {
+
+namespace {
+
+// The bypass is a step of its own: on from the middle of the range.
+constexpr double kBypassFrom = 0.5;
+
+}  // namespace
+
+AudioSide::AudioSide() {
+    model.restartAtRest(true);
+    planRouting();
+}
+
+void AudioSide::configure(double rate, int32_t maxBlock) {
+    model.setSampleRate(static_cast<float>(rate));
+    model.setMaxBlock(maxBlock);
+    longestPiece = std::max(maxBlock, 1);
+    fade.prepare(model.latency(), longestPiece, rate);
+    feed.prepare(rate);
+}
+
+bool AudioSide::activate() {
+    applyPending();
+    runs = model.resume();
+    fade.reset(bypassOn);
+    feed.reset();
+    planRouting();
+    on = true;
+    return runs;
+}
+
+void AudioSide::deactivate() {
+    on = false;
+    model.suspend();
+    applyPending();
+}
+
+void AudioSide::change(uint32_t id, double value) {
+    if (!std::isfinite(value)) return;
+    value = std::clamp(value, 0.0, 1.0);
+    if (isEffectParameter(id)) {
+        model.setParameter(static_cast<int32_t>(id), static_cast<float>(value));
+        if (id == kAutoSelectChannels || id == kForceChannels) planRouting();
+    } else if (id == kBypassId) {
+        bypassOn = value >= kBypassFrom;
+        fade.request(bypassOn);
+    }
+}
+
+double AudioSide::value(uint32_t id) const {
+    if (isEffectParameter(id)) return model.parameter(static_cast<int32_t>(id));
+    if (id == kBypassId) return bypassOn ? 1.0 : 0.0;
+    return 0.0;
+}
+
+void AudioSide::selectProgram(int32_t program) {
+    model.selectProgram(program);
+    planRouting();
+}
+
+void AudioSide::restore(const RestoredState& restored) {
+    applyNames(model, restored);
+    if (!on) {
+        applyValues(model, restored);
+        if (restored.bypass) bypassOn = *restored.bypass;
+        planRouting();
+        return;
+    }
+    lastPosted = restored;
+    const uint32_t sequence = posted + 1;
+    pending.post(Posted{restored, sequence});
+    posted = sequence;
+}
+
+// Taken on the thread that runs blocks, or where none run.
+void AudioSide::applyPending() {
+    const Posted* taken = pending.take();
+    if (taken == nullptr) return;
+    applyValues(model, taken->restored);
+    if (taken->restored.bypass) {
+        bypassOn = *taken->restored.bypass;
+        fade.request(bypassOn);
+    }
+    planRouting();
+    applied = taken->sequence;
+}
+
+EffectState AudioSide::state() const {
+    EffectState now = captureState(model, bypassOn);
+    if (applied.load() != posted.load()) applyState(now, lastPosted);
+    return now;
+}
+
+void AudioSide::silence(const BlockBuffers& buffers, int32_t frames) {
+    if (frames <= 0) return;
+    for (int32_t c = 0; c < buffers.channels; ++c) {
+        if (buffers.outputs[c] != nullptr) std::memset(buffers.outputs[c], 0, static_cast<size_t>(frames) * sizeof(float));
+    }
+}
+
+// The block is cut where a parameter changes and where the effect's largest
+// block ends; the effect's output does not depend on where its blocks end.
+void AudioSide::process(const BlockBuffers* buffers, int32_t frames, BlockChanges* changes) {
+    reports = 0;
+    metersReady = false;
+    applyPending();
+    fade.request(bypassOn);
+    int32_t next = changes != nullptr ? changes->takeUpTo(0, *this) : kNoChange;
+    if (buffers != nullptr && on && runs) {
+        for (int32_t done = 0; done < frames;) {
+            const int32_t end = std::min({frames, next, done + longestPiece});
+            runPiece(*buffers, done, end - done);
+            done = end;
+            if (changes != nullptr && done < frames) next = changes->takeUpTo(done, *this);
+        }
+        metersReady = feed.add(model, frames, metersShown);
+    } else if (buffers != nullptr) {
+        silence(*buffers, frames);
+    }
+    // Changes at or past the block's end still count.
+    if (changes != nullptr) changes->takeUpTo(kNoChange - 1, *this);
+}
+
+void AudioSide::runPiece(const BlockBuffers& buffers, int32_t offset, int32_t frames) {
+    float* inputs[kEffectChannels];
+    float* outputs[kEffectChannels];
+    for (int32_t c = 0; c < kEffectChannels; ++c) {
+        inputs[c] = buffers.inputs[c] + offset;
+        outputs[c] = buffers.outputs[c] + offset;
+    }
+    const float choice = automatic ? model.parameter(kForceChannels) : 0.0f;
+    fade.take(inputs, frames, buffers.channels);
+    model.process(inputs, outputs, frames);
+    if (automatic) {
+        // The effect's own choice of channels changes Force Channels inside a
+        // block; the change goes to the host.
+        const float now = model.parameter(kForceChannels);
+        if (now != choice && reports < kMostReports) reported[reports++] = EffectReport{offset, kForceChannels, now};
+    } else if (untouched >= 0 && buffers.channels == kEffectChannels && outputs[0] != outputs[1]) {
+        // One buffer for both outputs holds the written channel.
+        std::memset(outputs[untouched], 0, static_cast<size_t>(frames) * sizeof(float));
+    }
+    fade.mixInto(outputs, frames, buffers.channels);
+}
+
+void AudioSide::planRouting() {
+    const PlannedRouting routing = model.routing(false);
+    automatic = routing.automatic;
+    untouched = routing.untouched;
+}
+
+bool AudioSide::metersDue(MeterValues& shown) const {
+    if (metersReady) shown = metersShown;
+    return metersReady;
+}
+
+}  // namespace formats
