@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and tests need. Quiet and quick when
-# everything is already present; needs root (apt-get) only when something is missing.
+# Installs the Debian packages the build and tests need, or with `demo` only
+# those `make demo` builds from. Quiet and quick when everything is already
+# present; needs root (apt-get) only when something is missing.
+#   install-deps.sh [demo]
 set -euo pipefail
 
 # Installed without recommended packages: everything used is named here.
+# The demo's set: quillo-limit, quillo-demo-clip and their libraries, so that
+# a new machine limits its first clip within minutes.
+demo=(
+    cmake make g++ pkg-config                                 # native build
+    libsndfile1-dev libebur128-dev                            # quillo-limit
+)
 packages=(
-    cmake make g++ pkg-config python3                         # native build
+    "${demo[@]}" python3                                      # and python3 for a test script
     g++-mingw-w64-i686 binutils-mingw-w64-i686                # 32-bit Windows build
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64      # 64-bit Windows build
     wine wine32:i386 wine64 xvfb xauth                        # Windows tests, windows on a virtual display
     libgtest-dev libbenchmark-dev                             # tests and benchmark
-    libsndfile1-dev libebur128-dev                            # quillo-limit
     clang libclang-rt-14-dev                                  # fuzzing (libFuzzer)
     libx11-dev libxtst-dev                                    # the Linux editor window and its tests
     juce-modules-source libfreetype-dev libxext-dev           # the test host on JUCE's plug-in hosting (VST 3, LV2)
@@ -21,6 +28,12 @@ packages=(
     imagemagick                                               # make screenshot
     dpkg-dev file                                             # make dist: the Debian package's dependencies
 )
+
+case "${1:-}" in
+    '') ;;
+    demo) packages=("${demo[@]}") ;;
+    *) echo "usage: install-deps.sh [demo]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -34,7 +47,8 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+# Only 32-bit Wine needs the i386 architecture, whose package lists are long to fetch.
+if [[ " ${missing[*]} " == *:i386\ * ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
 fi
 echo "installing: ${missing[*]}" >&2
