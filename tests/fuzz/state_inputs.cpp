@@ -26,7 +26,7 @@ std::vector<uint8_t> ownState() {
     state.bypass = true;
     for (int32_t p = 0; p < kProgramCount; ++p) {
         formats::ProgramState& program = state.programs[static_cast<size_t>(p)];
-        program.name = "Program " + std::to_string(p);
+        ("Program " + std::to_string(p)).copy(program.name.data(), program.name.size() - 1);
         for (int32_t i = 0; i < kParameterCount; ++i) {
             program.values[static_cast<size_t>(i)] = vst2_files::valueOf(p, i);
         }

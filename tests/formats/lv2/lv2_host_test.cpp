@@ -244,6 +244,21 @@ TEST_F(Lv2Host, SwitchedOnAndOffInAnyOrder) {
     EXPECT_EQ(plugin.render(left, right, 512), started(fresh, left, right));
 }
 
+// The enabled port off is the bypass (the fade to it is the VST 3 bypass's):
+// the input one latency later, as the latency port says.
+TEST_F(Lv2Host, EnabledPortOffPassesTheInputDelayedByTheLatency) {
+    Plugin plugin;
+    started(plugin, left, right);
+    plugin.control[kEnabledPort] = 0.0f;
+    const std::vector<float> out = plugin.render(left, right, 512);
+    const auto latency = static_cast<uint32_t>(plugin.control[kLatencyPort]);
+    ASSERT_EQ(latency, 40u);
+    for (uint32_t i = kFrames / 2; i < kFrames; ++i) {
+        ASSERT_EQ(out[i], left[i - latency]) << i;
+        ASSERT_EQ(out[kFrames + i], right[i - latency]) << i;
+    }
+}
+
 // The meter ports hold each dip for 0.1 s and return to rest.
 TEST_F(Lv2Host, MeterPortsHoldTheLowestGainsForTheEditor) {
     Plugin plugin;
