@@ -278,6 +278,7 @@ static_assert(sizeof(OutputStream) == 2 * sizeof(void*), "output stream");
 // C code on the other side copies and zero-fills these records as bytes.
 static_assert(std::is_standard_layout_v<Plugin> && std::is_trivial_v<Plugin>, "plug-in record is plain data");
 static_assert(std::is_standard_layout_v<Process> && std::is_trivial_v<Process>, "process record is plain data");
-static_assert(std::is_standard_layout_v<EventParamValue> && std::is_trivial_v<EventParamValue>, "events are plain data");
+static_assert(std::is_standard_layout_v<EventParamValue> && std::is_trivial_v<EventParamValue>,
+              "events are plain data");
 
 }  // namespace clap
