@@ -11,7 +11,7 @@ void LimiterEffectView::storeParameter(int32_t index, float value) {
 }
 
 void LimiterEffectView::notifyParameterChange(int32_t index) {
-    limiter->notifyParameterChange(index);
+    limiter->editorChanged(index);
 }
 
 void LimiterEffectView::beginEdit(int32_t index) {

@@ -138,9 +138,12 @@ void LimiterEffect::automateParameter(int32_t index, float value) { EffectBaseX:
 void LimiterEffect::notifyParameterChange(int32_t index) {
     if (!validIndex(index)) return;
     changeFromPlugin = true;
-    const float value = paramValue[index] / paramMaximum[index];
-    automateParameter(index, value);
-    if (observer != nullptr) observer->parameterChanged(index, value);
+    automateParameter(index, paramValue[index] / paramMaximum[index]);
+}
+
+void LimiterEffect::editorChanged(int32_t index) {
+    notifyParameterChange(index);
+    if (observer != nullptr && validIndex(index)) observer->parameterEdited(index, getParameterValue(index));
 }
 
 void LimiterEffect::beginEdit(int32_t index) {

@@ -11,15 +11,14 @@
 
 class LimiterEditor;
 
-// What a host in this process learns from the effect as it happens, in the
-// effect's own terms: a value it changed itself (its editor, a program
-// change, its own channel choice, the last on the audio thread), and the
-// editor's hold on a control, from the press to the release. The VST 2
-// record carries the values only.
+// What a host in this process learns of the editor's edits as they happen,
+// on the thread the editor runs on: each value the user set, and the hold on
+// a control from the press to the release. The VST 2 record carries the
+// values only, with every other change the effect makes itself.
 class EffectObserver {
 public:
     virtual ~EffectObserver() = default;
-    virtual void parameterChanged(int32_t index, float value) = 0;
+    virtual void parameterEdited(int32_t index, float value) = 0;
     virtual void editBegun(int32_t index) = 0;
     virtual void editEnded(int32_t index) = 0;
 };
@@ -100,7 +99,9 @@ public:
     // host, after storing it as if the host had set it.
     void notifyParameterChange(int32_t index);
     void updateInputGain();
-    // The editor takes hold of a control and lets it go.
+    // The editor's edits: a value it stored (reported as notifyParameterChange
+    // reports it, and to the observer), and its hold on a control.
+    void editorChanged(int32_t index);
     void beginEdit(int32_t index);
     void endEdit(int32_t index);
     void setObserver(EffectObserver* newObserver) { observer = newObserver; }

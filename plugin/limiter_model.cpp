@@ -172,8 +172,8 @@ std::string LimiterModel::pinLabel(bool input, int32_t index) const {
     return trimmed(pin.label);
 }
 
-void LimiterModel::parameterChanged(int32_t index, float value) {
-    if (listener != nullptr) listener->parameterChanged(index, value);
+void LimiterModel::parameterEdited(int32_t index, float value) {
+    if (listener != nullptr) listener->parameterEdited(index, value);
 }
 
 void LimiterModel::editBegun(int32_t index) {

@@ -15,13 +15,12 @@
 
 constexpr int32_t kEffectChannels = kInputCount;
 
-// What the effect tells its host in process on its own initiative.
+// The editor's edits as they happen, on the thread the editor runs on.
 class ModelListener {
 public:
     virtual ~ModelListener() = default;
-    // The effect changed a parameter itself: its editor, a program change, its
-    // own channel choice (on the audio thread, inside a block). Normalised.
-    virtual void parameterChanged(int32_t index, float value) = 0;
+    // The user set a parameter in the editor. Normalised.
+    virtual void parameterEdited(int32_t index, float value) = 0;
     // The user takes hold of a control in the editor and lets it go.
     virtual void editBegun(int32_t) {}
     virtual void editEnded(int32_t) {}
@@ -115,7 +114,7 @@ public:
     std::string pinLabel(bool input, int32_t index) const;
 
 private:
-    void parameterChanged(int32_t index, float value) override;
+    void parameterEdited(int32_t index, float value) override;
     void editBegun(int32_t index) override;
     void editEnded(int32_t index) override;
 

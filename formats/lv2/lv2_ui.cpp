@@ -43,7 +43,7 @@ public:
         model.idleEditor();
         return kKeepRunning;
     }
-    void parameterChanged(int32_t index, float value) override;
+    void parameterEdited(int32_t index, float value) override;
     void editBegun(int32_t index) override { touchPort(index, true); }
     void editEnded(int32_t index) override { touchPort(index, false); }
 
@@ -94,7 +94,7 @@ void LimiterUi::portEvent(uint32_t port, uint32_t size, uint32_t protocol, const
     model.showMeters(meters);
 }
 
-void LimiterUi::parameterChanged(int32_t index, float value) {
+void LimiterUi::parameterEdited(int32_t index, float value) {
     if (index < 0 || index >= kParameterCount) return;
     const float carried = portValue(index, value);
     write(controller, portOfParameter(index), sizeof carried, kFloatProtocol, &carried);

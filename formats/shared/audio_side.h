@@ -22,6 +22,9 @@ namespace formats {
 
 // The frame of a change that does not come.
 constexpr int32_t kNoChange = INT_MAX;
+// The effect's blocks are at most this long; longer host blocks are cut up
+// (the output does not depend on where blocks end).
+constexpr int32_t kLargestBlock = 1 << 14;
 
 // Takes parameter changes by descriptor ID, normalised.
 class ChangeSink {

@@ -14,19 +14,6 @@ namespace vst3 {
 
 namespace {
 
-// Marks the controller busy with a change of the host's for as long as it lives.
-class HostChange {
-public:
-    explicit HostChange(bool& flag) : flag(flag), before(flag) { flag = true; }
-    ~HostChange() { flag = before; }
-    HostChange(const HostChange&) = delete;
-    HostChange& operator=(const HostChange&) = delete;
-
-private:
-    bool& flag;
-    bool before;
-};
-
 int32_t meterOf(ParamID id) {
     const auto* found = std::find(std::begin(kMeterIds), std::end(kMeterIds), id);
     return found != std::end(kMeterIds) ? static_cast<int32_t>(found - std::begin(kMeterIds)) : -1;
@@ -67,10 +54,7 @@ tresult Controller::setComponentState(IBStream* state) {
     if (!effect || state == nullptr) return kInvalidArgument;
     const auto restored = readState(state);
     if (!restored) return kResultFalse;
-    {
-        HostChange change(hostChanging);
-        formats::applyState(*effect, *restored);
-    }
+    formats::applyState(*effect, *restored);
     if (restored->bypass) bypassed = *restored->bypass;
     showChange();
     HostPointer<IUnitHandler> units;
@@ -93,7 +77,6 @@ tresult Controller::setParamNormalized(ParamID id, ParamValue value) {
     if (!effect || !std::isfinite(value)) return kInvalidArgument;
     value = std::clamp(value, 0.0, 1.0);
     if (isEffectParameter(id)) {
-        HostChange change(hostChanging);
         effect->setParameter(static_cast<int32_t>(id), static_cast<float>(value));
         showChange();
     } else if (id == kBypassId) {
@@ -115,10 +98,7 @@ tresult Controller::setParamNormalized(ParamID id, ParamValue value) {
 // A program loads its values, which the host then reads again.
 void Controller::selectProgram(int32_t program) {
     if (program == effect->program()) return;
-    {
-        HostChange change(hostChanging);
-        effect->selectProgram(program);
-    }
+    effect->selectProgram(program);
     showChange();
     if (handler) handler->restartComponent(kParamValuesChanged);
 }
@@ -129,8 +109,8 @@ void Controller::showChange() { effect->showRouting(false); }
 
 // The editor's edits: one from the press on a control to its release, its
 // values in between; a change outside a hold is an edit of its own.
-void Controller::parameterChanged(int32_t index, float value) {
-    if (hostChanging || !handler || index < 0 || index >= kParameterCount) return;
+void Controller::parameterEdited(int32_t index, float value) {
+    if (!handler || index < 0 || index >= kParameterCount) return;
     const auto id = static_cast<ParamID>(index);
     const bool held = editing[static_cast<size_t>(index)];
     if (!held) handler->beginEdit(id);

@@ -74,7 +74,7 @@ public:
 private:
     friend class References;  // deletes it at the last release
     ~Controller() override;
-    void parameterChanged(int32_t index, float value) override;
+    void parameterEdited(int32_t index, float value) override;
     void editBegun(int32_t index) override;
     void editEnded(int32_t index) override;
     void selectProgram(int32_t program);
@@ -88,9 +88,6 @@ private:
     PlugView* view = nullptr;
     bool bypassed = false;
     std::array<float, kMeterCount> meters{1.0f, 1.0f, 1.0f};
-    // Set while the controller carries out a change of the host's: what the
-    // effect reports of it then is not an edit to hand back.
-    bool hostChanging = false;
     std::array<bool, kParameterCount> editing{};  // the editor holds the control
 };
 

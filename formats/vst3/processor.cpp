@@ -110,7 +110,7 @@ tresult Processor::setupProcessing(ProcessSetup* setup) {
     if (!(setup->sampleRate >= kLowestRate && setup->sampleRate <= kHighestRate) || setup->maxSamplesPerBlock <= 0)
         return kResultFalse;
     try {
-        configure(setup->sampleRate, std::min(setup->maxSamplesPerBlock, kLargestEffectBlock));
+        configure(setup->sampleRate, std::min(setup->maxSamplesPerBlock, formats::kLargestBlock));
         announceLatency();
         return kResultOk;
     } catch (...) {

@@ -72,9 +72,6 @@ constexpr int32_t kMonoChannels = 1;
 // Rates hosts run at; the effect's engine is sized for them.
 constexpr double kLowestRate = 8000.0;
 constexpr double kHighestRate = 768000.0;
-// The effect's blocks are at most this long; longer host blocks are cut up
-// (the output does not depend on where blocks end).
-constexpr int32_t kLargestEffectBlock = 1 << 14;
 constexpr double kDefaultRate = 44100.0;
 constexpr int32_t kDefaultBlock = 1024;
 

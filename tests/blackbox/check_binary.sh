@@ -2,7 +2,7 @@
 # Checks what the built plug-in shows the operating system: its format, its
 # exports and (for the Windows DLLs) that it needs nothing but system DLLs.
 # The VST 2 kinds are dll, dll64 and so; the VST 3 module's are vst3-dll,
-# vst3-dll64 and vst3-so.
+# vst3-dll64 and vst3-so; the CLAP module's clap-dll64 and clap-so.
 #   check_binary.sh KIND FILE
 set -euo pipefail
 kind=$1 file=$2
@@ -37,6 +37,8 @@ case "$kind" in
     vst3-dll64) check_dll x86_64-w64-mingw32-objdump pei-x86-64 "ExitDll GetPluginFactory InitDll " ;;
     so) check_so "VSTPluginMain main " ;;
     vst3-so) check_so "GetPluginFactory ModuleEntry ModuleExit " ;;
+    clap-dll64) check_dll x86_64-w64-mingw32-objdump pei-x86-64 "clap_entry " ;;
+    clap-so) check_so "clap_entry " ;;
     *) fail "unknown kind $kind" ;;
 esac
 echo "1 passed, 0 failed"

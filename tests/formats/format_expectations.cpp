@@ -65,8 +65,10 @@ TEST_F(Format, DisplayTextsAreTheEffectsOwn) {
     }
 }
 
+// A format without programs of its own (CLAP) keeps them in its state.
 TEST_F(Format, TheTenProgramsLoadTheirValues) {
     std::vector<std::string> names = instance->programNames();
+    if (names.empty() && formatUnderTest().name() == "CLAP") GTEST_SKIP() << "the programs live in the state";
     ASSERT_EQ(names.size(), std::size(kProgramNames));
     for (size_t p = 0; p < names.size(); ++p) EXPECT_EQ(trim(names[p]), kProgramNames[p]) << p;
     instance->setParameter(0, 0.25f);

@@ -17,7 +17,7 @@
 namespace {
 
 struct Heard : EffectObserver {
-    void parameterChanged(int32_t index, float) override { events.push_back("change " + std::to_string(index)); }
+    void parameterEdited(int32_t index, float) override { events.push_back("change " + std::to_string(index)); }
     void editBegun(int32_t index) override { events.push_back("begin " + std::to_string(index)); }
     void editEnded(int32_t index) override { events.push_back("end " + std::to_string(index)); }
     std::vector<std::string> events;

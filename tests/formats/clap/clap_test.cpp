@@ -1,0 +1,146 @@
+// What only the CLAP build has: its factory and parameters, events at their
+// frames, the latency at the activated rate, its state, and careless hosts.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "formats/clap/clap_host.h"
+#include "formats/format_under_test.h"
+#include "plugin/parameters.h"
+
+namespace clap_test {
+namespace {
+
+using render_material::Channels;
+
+constexpr double kRate = 44100.0;
+constexpr uint32_t kBlock = 512;
+
+const ClapModule& module() {
+    static const ClapModule loaded(QUILLO_CLAP_FILE);
+    return loaded;
+}
+
+Channels render(ClapPlugin& plugin, const Channels& input, uint32_t block) {
+    struct Blocks {
+        ClapPlugin& plugin;
+        void process(float* const* in, float* const* out, int32_t n) { plugin.process(in, out, static_cast<uint32_t>(n)); }
+    } blocks{plugin};
+    return render_material::renderThrough(blocks, input, static_cast<int32_t>(block));
+}
+
+TEST(Clap, OnePluginWithTheEffectsParametersTextsAndFeatures) {
+    const PluginFactory* factory = module().factory();
+    ASSERT_NE(factory, nullptr);
+    ASSERT_EQ(factory->get_plugin_count(factory), 1u);
+    const PluginDescriptor* descriptor = factory->get_plugin_descriptor(factory, 0);
+    EXPECT_STREQ(descriptor->name, "Vrn-Quillo_Limiter");
+    std::vector<std::string> features;
+    for (const char* const* f = descriptor->features; *f != nullptr; ++f) features.push_back(*f);
+    EXPECT_EQ(features, (std::vector<std::string>{"audio-effect", "limiter", "stereo", "mono"}));
+    EXPECT_EQ(factory->create_plugin(factory, nullptr, descriptor->id), nullptr);
+
+    ClapPlugin plugin(factory);
+    const auto* params = plugin.extension<PluginParams>(kExtParams);
+    ASSERT_EQ(params->count(plugin.plugin), static_cast<uint32_t>(kDescribedParameters));
+    for (uint32_t i = 0; i < params->count(plugin.plugin); ++i) {
+        ParamInfo info{};
+        ASSERT_TRUE(params->get_info(plugin.plugin, i, &info));
+        const ParameterDescriptor& p = parameterAt(static_cast<int32_t>(i));
+        EXPECT_EQ(info.id, p.id);
+        EXPECT_EQ((info.flags & kParamIsBypass) != 0, p.bypass);
+        EXPECT_EQ(info.max_value, p.steps > 0 ? p.steps : 1.0);
+        for (double step = 0.0; step <= info.max_value; step += info.max_value / 8) {
+            const double plain = p.steps > 0 ? std::round(step) : step;
+            char text[kNameSize] = {};
+            double back = -1.0;
+            ASSERT_TRUE(params->value_to_text(plugin.plugin, info.id, plain, text, sizeof text));
+            ASSERT_TRUE(params->text_to_value(plugin.plugin, info.id, text, &back)) << text;
+            char again[kNameSize] = {};
+            params->value_to_text(plugin.plugin, info.id, back, again, sizeof again);
+            EXPECT_STREQ(again, text) << info.id;
+        }
+    }
+    double value = 0.0;
+    EXPECT_FALSE(params->get_value(plugin.plugin, 101, &value));
+    EXPECT_FALSE(params->text_to_value(plugin.plugin, kInGain, "loud", &value));
+}
+
+// Changes at their frames sound as blocks cut there; the latency follows the
+// rate of each activation, announced as it changes.
+TEST(Clap, EventsTakeEffectAtTheirFramesAndTheLatencyFollowsTheRate) {
+    const Channels input = {render_material::material(4096, 11u), render_material::material(4096, 29u)};
+    ClapPlugin plugin(module().factory());
+    ASSERT_TRUE(plugin.start(kRate, 1, kBlock));
+    plugin.queue(kInGain, 0.8, 100);
+    plugin.queue(kKnee, 0.2, 301);
+    const Channels output = render(plugin, input, kBlock);
+    ClapPlugin cut(module().factory());
+    ASSERT_TRUE(cut.start(kRate, 1, kBlock));
+    const auto frames = [](const Channels& c, size_t from, size_t to) {
+        return Channels{{c[0].begin() + from, c[0].begin() + to}, {c[1].begin() + from, c[1].begin() + to}};
+    };
+    Channels wanted = render(cut, frames(input, 0, 100), 100);
+    for (const auto& [from, to, id, v] : {std::tuple{100u, 301u, kInGain, 0.8}, {301u, 4096u, kKnee, 0.2}}) {
+        cut.queue(id, v);
+        const Channels piece = render(cut, frames(input, from, to), kBlock);
+        for (size_t c = 0; c < 2; ++c) wanted[c].insert(wanted[c].end(), piece[c].begin(), piece[c].end());
+    }
+    EXPECT_TRUE(render_material::sameBits(output, wanted));
+
+    const auto* latency = plugin.extension<PluginLatency>(kExtLatency);
+    EXPECT_EQ(latency->get(plugin.plugin), 40u);
+    plugin.stop();
+    plugin.requests.clear();
+    ASSERT_TRUE(plugin.start(96000.0, 1, kBlock));
+    EXPECT_EQ(latency->get(plugin.plugin), 87u);
+    EXPECT_EQ(plugin.requests, std::vector<std::string>{"latency.changed"});
+}
+
+// The state moves to a fresh instance whole; damaged or foreign bytes, read in
+// any pieces, change nothing.
+TEST(Clap, StateMovesWholeAndAnythingElseChangesNothing) {
+    ClapPlugin first(module().factory());
+    first.queue(kInGain, 0.25);
+    first.queue(kBypassId, 1.0);
+    first.flush();
+    const std::vector<uint8_t> saved = first.state(7);
+    ClapPlugin second(module().factory());
+    const std::vector<uint8_t> fresh = second.state();
+    std::vector<uint8_t> damaged = saved;
+    damaged[damaged.size() / 2] ^= 0xFF;
+    for (const auto& bad : {damaged, std::vector<uint8_t>(saved.begin(), saved.end() - 1), std::vector<uint8_t>()}) {
+        EXPECT_FALSE(second.restore(bad, 3));
+        EXPECT_EQ(second.state(), fresh);
+    }
+    ASSERT_TRUE(second.restore(saved, 5));
+    EXPECT_EQ(second.state(), saved);
+}
+
+// Nothing a careless host sends crashes or lets a sample above full scale
+// through: blocks before activation, missing buffers, values that are no
+// numbers, unknown parameters, events out of order and past the block.
+TEST(Clap, CarelessHostsAreAnsweredQuietly) {
+    ClapPlugin plugin(module().factory());
+    const Channels loud = render_material::stereoNoise(2048, 6.0f, 3u);
+    EXPECT_EQ(plugin.process(nullptr, nullptr, kBlock), kProcessError);
+    EXPECT_FALSE(plugin.plugin->start_processing(plugin.plugin));
+    ASSERT_TRUE(plugin.start(kRate, 1, kBlock));
+    EXPECT_FALSE(plugin.plugin->activate(plugin.plugin, kRate, 1, kBlock));
+    EXPECT_EQ(plugin.process(nullptr, nullptr, kBlock), kProcessError);
+    for (const double odd : {std::nan(""), HUGE_VAL, -1e300, 1e9}) plugin.queue(kInGain, odd, 10);
+    plugin.queue(77, 0.5, 3);
+    plugin.queue(kKnee, 1.0, 400);
+    plugin.queue(kIq, 1.0, 20);
+    plugin.queue(kStereoLink, 0.0, 99999);
+    const Channels output = render(plugin, loud, kBlock);
+    EXPECT_LE(render_material::loudest(output), 1.0f);
+    double value = -1.0;
+    plugin.extension<PluginParams>(kExtParams)->get_value(plugin.plugin, kInGain, &value);
+    EXPECT_EQ(value, 1.0);
+    EXPECT_EQ(plugin.extension<PluginGui>("clap.none"), nullptr);
+}
+
+}  // namespace
+}  // namespace clap_test
