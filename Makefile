@@ -122,6 +122,7 @@ fuzz: fuzzers
 	    $(FUZZ)/tests/fuzz/inputs/files/seeds $(FUZZ)/tests/fuzz/inputs/files/regressions
 	@bash tests/fuzz/run_fuzz.sh $(FUZZ)/tests/fuzz/state_decoder_fuzz $(FUZZ_TIME) $(FUZZ)/tests/fuzz/corpus/state \
 	    $(FUZZ)/tests/fuzz/inputs/state/seeds
+	@bash tests/fuzz/run_fuzz.sh $(FUZZ)/tests/fuzz/clap_session_fuzz $(FUZZ_TIME) $(FUZZ)/tests/fuzz/corpus/clap
 
 # Rewrites the host sessions kept in tests/fuzz/host from fuzz_inputs.
 fuzz-inputs: fuzzers

@@ -109,8 +109,8 @@ bool Limiter::init() {
 // The rate and largest block come with each activation; the latency that
 // follows from them is announced here, the one place CLAP lets it change.
 bool Limiter::activate(double rate, uint32_t maxFrames) {
-    if (active || !(rate > 0.0) || maxFrames == 0) return false;
-    audio.configure(rate, static_cast<int32_t>(std::min<uint32_t>(maxFrames, formats::kLargestBlock)));
+    if (active || !audio.configure(rate, static_cast<int32_t>(std::min<uint32_t>(maxFrames, formats::kLargestBlock))))
+        return false;
     if (!audio.activate()) {
         audio.deactivate();
         return false;

@@ -32,8 +32,7 @@ public:
 
     // The effect at this rate, or false where the effect cannot run at it.
     bool start(double rate) {
-        if (!audio.valid()) return false;
-        audio.configure(rate, kEngineBlock);
+        if (!audio.valid() || !audio.configure(rate, kEngineBlock)) return false;
         const bool runs = audio.activate();
         audio.deactivate();
         return runs;

@@ -18,12 +18,14 @@ AudioSide::AudioSide() {
     planRouting();
 }
 
-void AudioSide::configure(double rate, int32_t maxBlock) {
+bool AudioSide::configure(double rate, int32_t maxBlock) {
+    if (!(rate >= kLowestRate && rate <= kHighestRate) || maxBlock < 1) return false;
     model.setSampleRate(static_cast<float>(rate));
     model.setMaxBlock(maxBlock);
-    longestPiece = std::max(maxBlock, 1);
+    longestPiece = maxBlock;
     fade.prepare(model.latency(), longestPiece, rate);
     feed.prepare(rate);
+    return true;
 }
 
 bool AudioSide::activate() {

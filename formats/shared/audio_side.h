@@ -22,6 +22,9 @@ namespace formats {
 
 // The frame of a change that does not come.
 constexpr int32_t kNoChange = INT_MAX;
+// Rates hosts run at: the effect is set up for no other.
+constexpr double kLowestRate = 8000.0;
+constexpr double kHighestRate = 768000.0;
 // The effect's blocks are at most this long; longer host blocks are cut up
 // (the output does not depend on where blocks end).
 constexpr int32_t kLargestBlock = 1 << 14;
@@ -65,8 +68,9 @@ public:
     LimiterModel& effect() { return model; }
     const LimiterModel& effect() const { return model; }
 
-    // Set-up, never while a block runs (may throw std::bad_alloc).
-    void configure(double rate, int32_t maxBlock);
+    // Set-up, never while a block runs (may throw std::bad_alloc). A rate
+    // outside those hosts run at, or no block, is refused and changes nothing.
+    bool configure(double rate, int32_t maxBlock);
     // Answers whether the engine runs; blocks before that write silence.
     bool activate();
     void deactivate();

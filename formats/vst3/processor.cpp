@@ -41,7 +41,7 @@ tresult Processor::initialize(FUnknown* context) {
             return kResultFalse;
         }
         announcedLatency = audio->latency();
-        configure(kDefaultRate, kDefaultBlock);
+        audio->configure(kDefaultRate, kDefaultBlock);
         return kResultOk;
     } catch (...) {
         audio.reset();
@@ -107,10 +107,11 @@ uint32_t Processor::getLatencySamples() { return audio ? static_cast<uint32_t>(s
 // set-up the processor had stays.
 tresult Processor::setupProcessing(ProcessSetup* setup) {
     if (!audio || audio->active() || setup == nullptr || setup->symbolicSampleSize != kSample32) return kResultFalse;
-    if (!(setup->sampleRate >= kLowestRate && setup->sampleRate <= kHighestRate) || setup->maxSamplesPerBlock <= 0)
+    if (!(setup->sampleRate >= formats::kLowestRate && setup->sampleRate <= formats::kHighestRate) ||
+        setup->maxSamplesPerBlock <= 0)
         return kResultFalse;
     try {
-        configure(setup->sampleRate, std::min(setup->maxSamplesPerBlock, formats::kLargestBlock));
+        audio->configure(setup->sampleRate, std::min(setup->maxSamplesPerBlock, formats::kLargestBlock));
         announceLatency();
         return kResultOk;
     } catch (...) {
@@ -118,7 +119,6 @@ tresult Processor::setupProcessing(ProcessSetup* setup) {
     }
 }
 
-void Processor::configure(double rate, int32_t maxBlock) { audio->configure(rate, maxBlock); }
 
 // Only the controller reaches the host's component handler, so a latency the
 // host has not seen yet is announced to it through the host's messages.

@@ -61,7 +61,6 @@ private:
     friend class References;  // deletes it at the last release
     ~Processor() = default;
 
-    void configure(double rate, int32_t maxBlock);
     void announceLatency();
     bool usableBuffers(const ProcessData& data, formats::BlockBuffers& buffers) const;
     void sendReports(IParameterChanges* output, int32_t lastFrame);

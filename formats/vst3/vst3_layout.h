@@ -70,8 +70,6 @@ constexpr int32_t kStereoChannels = 2;
 constexpr int32_t kMonoChannels = 1;
 
 // Rates hosts run at; the effect's engine is sized for them.
-constexpr double kLowestRate = 8000.0;
-constexpr double kHighestRate = 768000.0;
 constexpr double kDefaultRate = 44100.0;
 constexpr int32_t kDefaultBlock = 1024;
 

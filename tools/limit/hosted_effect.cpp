@@ -10,7 +10,8 @@ namespace limit_tool {
 HostedEffect::HostedEffect(float sampleRate, int32_t blockSize, const std::array<float, kParameterCount>& parameters)
     : maxFrames(blockSize) {
     if (!audio.valid()) throw ToolError("the limiter plug-in could not be created");
-    audio.configure(sampleRate, blockSize);
+    if (!audio.configure(sampleRate, blockSize))
+        throw ToolError("the limiter cannot run at " + std::to_string(static_cast<int64_t>(sampleRate)) + " Hz");
     // Parameters go in before the effect is switched on so that the very first
     // block, and the channel choice made at the start, already follow them.
     for (int32_t index = 0; index < kParameterCount; ++index) audio.change(static_cast<uint32_t>(index), parameters[index]);

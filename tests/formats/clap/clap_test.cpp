@@ -119,13 +119,16 @@ TEST(Clap, StateMovesWholeAndAnythingElseChangesNothing) {
 }
 
 // Nothing a careless host sends crashes or lets a sample above full scale
-// through: blocks before activation, missing buffers, values that are no
-// numbers, unknown parameters, events out of order and past the block.
+// through: blocks before activation, rates no host runs at (one once ran past
+// the bypass's fade length), missing buffers, values that are no numbers,
+// unknown parameters, events out of order and past the block.
 TEST(Clap, CarelessHostsAreAnsweredQuietly) {
     ClapPlugin plugin(module().factory());
     const Channels loud = render_material::stereoNoise(2048, 6.0f, 3u);
     EXPECT_EQ(plugin.process(nullptr, nullptr, kBlock), kProcessError);
     EXPECT_FALSE(plugin.plugin->start_processing(plugin.plugin));
+    for (const double rate : {6e15, 1000.0, -kRate, 0.0}) EXPECT_FALSE(plugin.plugin->activate(plugin.plugin, rate, 1, kBlock));
+    EXPECT_FALSE(plugin.plugin->activate(plugin.plugin, kRate, 1, 0));
     ASSERT_TRUE(plugin.start(kRate, 1, kBlock));
     EXPECT_FALSE(plugin.plugin->activate(plugin.plugin, kRate, 1, kBlock));
     EXPECT_EQ(plugin.process(nullptr, nullptr, kBlock), kProcessError);
