@@ -2,7 +2,8 @@
 // default parameters, in blocks of a few host block sizes, and the two serial
 // recursions of the vector path alone, as the floor: ns per stereo frame
 // (medians over repeated runs), times real time, and the engine's time over
-// the slower recursion's, summed up at the end.
+// the slower recursion's, summed up at the end; then the true-peak stage on
+// the engine's output.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "dsp/engine_timing.h"
 #include "dsp/gain_table.h"
 #include "dsp/limiter_engine.h"
+#include "dsp/true_peak_stage.h"
 
 namespace {
 
@@ -129,6 +131,59 @@ void smootherAlone(benchmark::State& state) {
     perFrame(state, kFrames);
 }
 
+// The engine's output of the loud noise at the benchmarks' settings, scaled to
+// the ceiling the true-peak stage holds (-1 dB): its peaks between samples
+// keep the stage reducing.
+constexpr float kBenchCeiling = 0.8912509f;
+
+std::vector<std::vector<float>> limitedNoise() {
+    buildGainTable();
+    resetEngineTiming();
+    applyEngineSampleRate(quillo::kReferenceRate);
+    std::vector<float> in[kChannels] = {loudNoise(1u), loudNoise(2u)};
+    std::vector<std::vector<float>> out(kChannels, std::vector<float>(kFrames));
+    LimiterEngine engine;
+    engine.reset(kFrames);
+    BlockParameters p;
+    p.inputGain = defaultGain();
+    p.knee = kDefaultKnee;
+    p.link = true;
+    float* ins[kChannels] = {in[0].data(), in[1].data()};
+    float* outs[kChannels] = {out[0].data(), out[1].data()};
+    engine.process(ins, outs, kFrames, p, Routing(), false);
+    for (std::vector<float>& channel : out) {
+        for (float& v : channel) v *= kBenchCeiling;
+    }
+    return out;
+}
+
+// The stage in place on the limited noise, block after block; the material is
+// put back (untimed) when the blocks have gone through all of it.
+void truePeakStage(benchmark::State& state) {
+    const int32_t block = static_cast<int32_t>(state.range(0));
+    const std::vector<std::vector<float>> material = limitedNoise();
+    std::vector<std::vector<float>> work = material;
+    quillo::TruePeakStage stage;
+    state.SetLabel(encoding());
+    if (!stage.prepare(quillo::kReferenceRate, block)) {
+        state.SkipWithError("prepare failed");
+        return;
+    }
+    int32_t pos = 0;
+    for (auto _ : state) {
+        stage.process(work[0].data() + pos, work[1].data() + pos, block, kBenchCeiling);
+        benchmark::ClobberMemory();
+        pos += block;
+        if (pos + block > kFrames) {
+            state.PauseTiming();
+            pos = 0;
+            work = material;
+            state.ResumeTiming();
+        }
+    }
+    perFrame(state, block);
+}
+
 double timesRealTime(double ns) { return ns > 0.0 ? 1e9 / (ns * quillo::kReferenceRate) : 0.0; }
 
 void printSummary(const quillo_bench::MedianReporter& r) {
@@ -149,6 +204,12 @@ void printSummary(const quillo_bench::MedianReporter& r) {
     std::printf("  follower alone (floor)     %6.2f ns\n", follower);
     std::printf("  smoother alone (floor)     %6.2f ns\n", smoother);
     std::printf("  engine at 512 / slower recursion: %.2f\n", floor > 0.0 ? common / floor : 0.0);
+    const double stageSmall = r.median("truePeakStage/" + std::to_string(kSmallBlock));
+    const double stageCommon = r.median("truePeakStage/" + std::to_string(kCommonBlock));
+    std::printf("  true-peak stage, %4lld-frame blocks  %6.2f ns  (%.2f x the engine's)\n",
+                static_cast<long long>(kSmallBlock), stageSmall, small > 0.0 ? stageSmall / small : 0.0);
+    std::printf("  true-peak stage, %4lld-frame blocks  %6.2f ns  (%.2f x the engine's)\n",
+                static_cast<long long>(kCommonBlock), stageCommon, common > 0.0 ? stageCommon / common : 0.0);
 }
 
 }  // namespace
@@ -157,6 +218,12 @@ BENCHMARK(processBlocks)
     ->Arg(kSmallBlock)
     ->Arg(kCommonBlock)
     ->Arg(kLargeBlock)
+    ->MinTime(kMinTime)
+    ->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(truePeakStage)
+    ->Arg(kSmallBlock)
+    ->Arg(kCommonBlock)
     ->MinTime(kMinTime)
     ->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);

@@ -3,11 +3,14 @@
 // same input bits (no library sin or pow).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "dsp/gain_table.h"
 #include "dsp/limiter_engine.h"
+#include "dsp/true_peak_stage.h"
 
 namespace quillo_test {
 
@@ -104,6 +107,45 @@ inline BlockParameters defaults(float gain) {
     p.iq = 0;
     p.link = true;
     return p;
+}
+
+// The limiter's output as the true-peak stage receives it: the engine at the
+// rate with default parameters and the input gain table's entry, its output
+// (flushed with one look-ahead of silence) scaled by the ceiling.
+inline Stereo limitedAtCeiling(const Stereo& in, float rate, int32_t gainIndex, float ceiling) {
+    buildGainTable();
+    applyEngineSampleRate(rate);
+    LimiterEngine engine;
+    engine.reset(512);
+    Stereo padded = in;
+    padded.left.resize(in.size() + static_cast<size_t>(engine.latency()), 0.0f);
+    padded.right.resize(padded.left.size(), 0.0f);
+    Stereo out = render(engine, padded, 512, defaults(gainTableAt(gainIndex)));
+    resetEngineTiming();
+    for (float& v : out.left) v *= ceiling;
+    for (float& v : out.right) v *= ceiling;
+    return out;
+}
+
+enum class StagePath { automatic, sse2, generic };
+
+// A signal through a true-peak stage prepared for the rate and blocks of
+// `prepared` frames, in place in blocks of `block`, followed by one latency of
+// silence so that all of it comes out.
+inline Stereo throughStage(const Stereo& in, float rate, float ceiling, int32_t block, int32_t prepared = 512,
+                           StagePath path = StagePath::automatic) {
+    quillo::TruePeakStage stage;
+    stage.useGenericPathForTesting(path == StagePath::generic);
+    stage.useSse2ForTesting(path == StagePath::sse2);
+    if (!stage.prepare(rate, prepared)) return Stereo();
+    Stereo out = in;
+    out.left.resize(in.size() + static_cast<size_t>(stage.latency()), 0.0f);
+    out.right.resize(out.left.size(), 0.0f);
+    for (size_t pos = 0; pos < out.size(); pos += static_cast<size_t>(block)) {
+        const int32_t n = static_cast<int32_t>(std::min<size_t>(static_cast<size_t>(block), out.size() - pos));
+        stage.process(out.left.data() + pos, out.right.data() + pos, n, ceiling);
+    }
+    return out;
 }
 
 }  // namespace quillo_test

@@ -179,14 +179,29 @@ void TruePeakMeter::addChannel(int32_t channel, const float* interleaved, int64_
     std::copy(line.data() + count, line.data() + count + history, line.data());
 }
 
-// The vertex of the parabola through a phase's output and its neighbours in
-// time (the phases before and after it), where they lie within the block.
+// The vertex of the parabola through the grid's local maximum that a phase's
+// output belongs to and its neighbours in time (the phases before and after
+// it), where they lie within the block. A phase's highest output can lie on
+// the flank of a peak that another phase holds: three points on a flank have
+// almost no curvature, and their parabola's vertex lies far beyond them (on a
+// flat-topped peak of limited drums, 3 dB above the waveform), so the point
+// first climbs to the top of its peak.
 double TruePeakMeter::refined(int32_t phase, int64_t frame, int64_t count) const {
     const int32_t factor = static_cast<int32_t>(phases.size());
-    const int64_t time = frame * factor + phase;
+    const int64_t last = count * factor - 1;
     const auto at = [&](int64_t t) { return sums[static_cast<std::size_t>((t % factor) * kStep + t / factor)]; };
+    int64_t time = frame * factor + phase;
+    for (;;) {
+        if (time > 0 && std::fabs(at(time - 1)) > std::fabs(at(time))) {
+            --time;
+        } else if (time < last && std::fabs(at(time + 1)) > std::fabs(at(time))) {
+            ++time;
+        } else {
+            break;
+        }
+    }
     const float middle = at(time);
-    if (time == 0 || time + 1 >= count * factor) return std::fabs(middle);
+    if (time == 0 || time == last) return std::fabs(middle);
     const double sign = middle < 0.0f ? -1.0 : 1.0;
     const double before = sign * at(time - 1);
     const double centre = sign * middle;
