@@ -137,13 +137,10 @@ void smootherAlone(benchmark::State& state) {
 constexpr float kBenchCeiling = 0.8912509f;
 
 std::vector<std::vector<float>> limitedNoise() {
-    buildGainTable();
-    resetEngineTiming();
-    applyEngineSampleRate(quillo::kReferenceRate);
     std::vector<float> in[kChannels] = {loudNoise(1u), loudNoise(2u)};
     std::vector<std::vector<float>> out(kChannels, std::vector<float>(kFrames));
     LimiterEngine engine;
-    engine.reset(kFrames);
+    engine.reset(kFrames, timingForRate(quillo::kReferenceRate));
     BlockParameters p;
     p.inputGain = defaultGain();
     p.knee = kDefaultKnee;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -46,7 +47,7 @@ std::optional<double> number(const std::string& text) {
 
 // The step a normalised value selects where the formats own the parameter:
 // the range cut into steps + 1 equal parts.
-int32_t nearestStep(float value, int32_t steps) {
+int32_t discreteStep(float value, int32_t steps) {
     if (!(value > 0.0f)) return 0;
     if (value >= 1.0f) return steps;
     return std::min(static_cast<int32_t>(value * static_cast<float>(steps + 1)), steps);
@@ -114,7 +115,12 @@ std::string displayOf(uint32_t id, float normalised) {
         parameterDisplayText(index, kParameterMaximum[index] * value, text);
         return text;
     }
-    return p->choices[nearestStep(value, p->steps)];
+    if (p->choices == nullptr) {
+        char text[kTextRoom];
+        std::snprintf(text, sizeof text, "%.1f", static_cast<double>(userFromNormalised(id, value)));
+        return text;
+    }
+    return p->choices[discreteStep(value, p->steps)];
 }
 
 std::optional<float> parseDisplay(uint32_t id, const std::string& text) {
@@ -123,7 +129,9 @@ std::optional<float> parseDisplay(uint32_t id, const std::string& text) {
     switch (p->kind) {
         case ParameterKind::Decibels: {
             const auto decibels = number(text);
-            return decibels ? std::optional<float>(gainValue(*decibels)) : std::nullopt;
+            if (!decibels) return std::nullopt;
+            if (!isEffectParameter(id)) return normalisedFromUser(id, static_cast<float>(*decibels));
+            return gainValue(*decibels);
         }
         case ParameterKind::Percent: {
             const auto percent = number(text);

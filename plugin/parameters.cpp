@@ -34,9 +34,28 @@ const ParameterDescriptor kDescriptors[kDescribedParameters] = {
     {kForceChannels, "Force Channels", "", "force_channels", ParameterKind::Choice, kChannelSteps, 0.0f,
      static_cast<float>(kChannelSteps), startOf(kForceChannels), kChannelTexts, false},
     {kBypassId, "Bypass", "", "bypass", ParameterKind::Switch, kSwitchSteps, kOff, kOn, kOff, kSwitchTexts, true},
+    {kCeilingId, "Ceiling", "dB", "ceiling", ParameterKind::Decibels, kCeilingSteps, kLowestCeilingDb,
+     kHighestCeilingDb, kOn, nullptr, false},
+    {kTruePeakId, "True Peak", "", "true_peak", ParameterKind::Switch, kSwitchSteps, kOff, kOn, kOff, kSwitchTexts,
+     false},
 };
 
 float clampedTo(float value, const ParameterDescriptor& p) { return std::clamp(value, p.minimum, p.maximum); }
+
+// The formats' stepped values: the range cut into equal steps, the nearest.
+int32_t nearestStep(double fraction, int32_t steps) {
+    return static_cast<int32_t>(std::lround(std::clamp(fraction, 0.0, 1.0) * steps));
+}
+
+float steppedUser(const ParameterDescriptor& p, float normalised) {
+    const double span = static_cast<double>(p.maximum) - p.minimum;
+    return static_cast<float>(p.minimum + span * nearestStep(normalised, p.steps) / p.steps);
+}
+
+float steppedNormalised(const ParameterDescriptor& p, float user) {
+    const double span = static_cast<double>(p.maximum) - p.minimum;
+    return static_cast<float>(nearestStep((user - p.minimum) / span, p.steps)) / static_cast<float>(p.steps);
+}
 
 float gainFromDecibels(float decibels) {
     const double tenths = std::round(static_cast<double>(decibels) * quillo::kGainStepsPerDecibel);
@@ -142,7 +161,7 @@ std::optional<float> normalisedFromUser(uint32_t id, float user) {
     if (p == nullptr || std::isnan(user)) return std::nullopt;
     const float value = clampedTo(user, *p);
     switch (p->kind) {
-        case ParameterKind::Decibels: return gainFromDecibels(value);
+        case ParameterKind::Decibels: return isEffectParameter(id) ? gainFromDecibels(value) : steppedNormalised(*p, value);
         case ParameterKind::Percent: return kneeFromPercent(value);
         case ParameterKind::Switch: return value > 0.0f ? kOn : kOff;
         case ParameterKind::Choice: return std::round(value) / static_cast<float>(p->steps);
@@ -155,7 +174,8 @@ float userFromNormalised(uint32_t id, float normalised) {
     if (p == nullptr) return 0.0f;
     const float value = std::isnan(normalised) ? 0.0f : std::clamp(normalised, 0.0f, 1.0f);
     switch (p->kind) {
-        case ParameterKind::Decibels: return static_cast<float>(gainStepDecibels(gainStepOf(value)));
+        case ParameterKind::Decibels:
+            return isEffectParameter(id) ? static_cast<float>(gainStepDecibels(gainStepOf(value))) : steppedUser(*p, value);
         case ParameterKind::Percent: return kneePercent(value);
         // The effect's own switches are on only at the top, as it reads them;
         // the formats' from the middle.
@@ -165,6 +185,14 @@ float userFromNormalised(uint32_t id, float normalised) {
             return static_cast<float>(std::min(truncateToInt(static_cast<float>(p->steps) * value), p->steps));
     }
     return 0.0f;
+}
+
+float ceilingLevel(float normalised) {
+    const double decibels = steppedUser(*parameterOfId(kCeilingId), normalised);
+    const double exact = std::pow(quillo::kDecibelBase, decibels / quillo::kDecibelsPerDecade);
+    auto level = static_cast<float>(exact);
+    if (level > exact) level = std::nextafter(level, 0.0f);
+    return level;
 }
 
 std::string trimmed(const std::string& text) {

@@ -32,9 +32,12 @@ struct ParameterDescriptor {
 
 // IDs beside the effect's six. Hosts store them in projects: never change them.
 constexpr uint32_t kBypassId = 100;
+constexpr uint32_t kCeilingId = 102;
+constexpr uint32_t kTruePeakId = 103;
 
-// The effect's six, then the bypass.
-constexpr int32_t kDescribedParameters = kParameterCount + 1;
+// The effect's six, then the bypass and the two that deliver a master: the
+// level no output sample exceeds, and whether the true peak keeps to it too.
+constexpr int32_t kDescribedParameters = kParameterCount + 3;
 const ParameterDescriptor& parameterAt(int32_t position);
 // Null for an ID that names no parameter.
 const ParameterDescriptor* parameterOfId(uint32_t id);
@@ -76,6 +79,16 @@ constexpr double kKneeStepTolerance = 1e-5;
 int32_t kneeNaturalFromPercent(double percent);
 float normalisedKnee(int32_t natural);
 double kneePercentOf(int32_t natural);
+
+// ---- Ceiling: -20 to 0 dB in tenths ------------------------------------------------
+
+constexpr float kLowestCeilingDb = -20.0f;
+constexpr float kHighestCeilingDb = 0.0f;
+constexpr int32_t kCeilingSteps = 200;
+
+// The linear level of a normalised Ceiling: the float nearest its decibels
+// that is not above them, so that a sample held to it is held to the ceiling.
+float ceilingLevel(float normalised);
 
 // ---- Every parameter in the user's units ------------------------------------------
 

@@ -169,6 +169,7 @@ ProcessStatus Limiter::process(const Process& block) {
     audio.process(&buffers, static_cast<int32_t>(std::min<uint32_t>(block.frames_count, INT32_MAX)), &changes);
     sendEdits(block.out_events);
     sendReports(block.out_events);
+    askRestartForLatency();
     return kProcessContinue;
 }
 
@@ -216,6 +217,13 @@ void Limiter::flush(const InputEvents* in, const OutputEvents* out) {
     EventChanges changes(in);
     audio.process(nullptr, 0, &changes);
     sendEdits(out);
+    askRestartForLatency();
+}
+
+// The latency may change only inside activate: a switch of the true-peak
+// stage while active asks the host to start the plug-in again.
+void Limiter::askRestartForLatency() {
+    if (audio.latencyChanged() && active && host->request_restart != nullptr) host->request_restart(host);
 }
 
 uint32_t Limiter::latency() const { return static_cast<uint32_t>(std::max(audio.latency(), 0)); }

@@ -72,6 +72,7 @@ private:
     void queueEdit(uint16_t type, int32_t index, double value);
     void sendEdits(const OutputEvents* out);
     void sendReports(const OutputEvents* out);
+    void askRestartForLatency();
     template <typename HostTable>
     const HostTable* hostExtension(const char* id) const;
 

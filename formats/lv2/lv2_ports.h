@@ -27,9 +27,12 @@ enum Port : uint32_t {
     kMeterRightPort,
     kKneeLampPort,
     kEnabledPort,
+    kCeilingPort,
+    kTruePeakPort,
     kPortCount,
 };
-static_assert(kLatencyPort == 10 && kEnabledPort == 14, "the TTL's port indices are released and never move");
+static_assert(kLatencyPort == 10 && kEnabledPort == 14 && kTruePeakPort == 16,
+              "the TTL's port indices are released and never move");
 
 constexpr uint32_t kAudioPorts = 4;
 constexpr uint32_t kMeterPorts = 3;
@@ -39,7 +42,7 @@ constexpr const char* kMeterSymbols[kMeterPorts] = {"meter_left", "meter_right",
 constexpr const char* kEnabledSymbol = "enabled";
 
 // The port of each described parameter, in the descriptors' order.
-constexpr uint32_t kParameterPorts[kDescribedParameters] = {4, 5, 6, 7, 8, 9, kEnabledPort};
+constexpr uint32_t kParameterPorts[kDescribedParameters] = {4, 5, 6, 7, 8, 9, kEnabledPort, kCeilingPort, kTruePeakPort};
 
 constexpr uint32_t portOfParameter(int32_t position) { return kParameterPorts[position]; }
 // The described parameter a port carries, or -1.

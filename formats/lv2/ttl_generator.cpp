@@ -71,7 +71,7 @@ std::string presetUri(int32_t program) { return kPresetUriPrefix + std::to_strin
 
 // The effect's unit labels, as LV2 names them.
 std::string unitOf(const std::string& label) {
-    if (label == "db") return "units:db";
+    if (label == "db" || label == "dB") return "units:db";
     if (label == "%") return "units:pc";
     return std::string();
 }
@@ -101,7 +101,9 @@ void parameterPort(std::ostream& out, int32_t position) {
     if (!unit.empty()) out << " ;\n        units:unit " << unit;
     if (p.bypass) out << " ;\n        lv2:designation lv2:enabled";
     switch (p.kind) {
-        case ParameterKind::Decibels: out << " ;\n        pprops:rangeSteps " << kGainSteps; break;
+        case ParameterKind::Decibels:
+            out << " ;\n        pprops:rangeSteps " << (p.steps > 0 ? p.steps + 1 : kGainSteps);
+            break;
         case ParameterKind::Percent: break;
         case ParameterKind::Switch: out << " ;\n        lv2:portProperty lv2:toggled"; break;
         case ParameterKind::Choice:

@@ -20,10 +20,11 @@ AudioSide::AudioSide() {
 
 bool AudioSide::configure(double rate, int32_t maxBlock) {
     if (!(rate >= kLowestRate && rate <= kHighestRate) || maxBlock < 1) return false;
+    if (!delivery.prepare(rate, maxBlock)) return false;
     model.setSampleRate(static_cast<float>(rate));
     model.setMaxBlock(maxBlock);
     longestPiece = maxBlock;
-    fade.prepare(model.latency(), longestPiece, rate);
+    fade.prepare(latency(), longestPiece, rate);
     feed.prepare(rate);
     return true;
 }
@@ -31,6 +32,7 @@ bool AudioSide::configure(double rate, int32_t maxBlock) {
 bool AudioSide::activate() {
     applyPending();
     runs = model.resume();
+    delivery.reset();
     fade.reset(bypassOn);
     feed.reset();
     planRouting();
@@ -53,12 +55,20 @@ void AudioSide::change(uint32_t id, double value) {
     } else if (id == kBypassId) {
         bypassOn = value >= kBypassFrom;
         fade.request(bypassOn);
+    } else if (id == kCeilingId) {
+        delivery.setCeiling(static_cast<float>(value));
+    } else if (id == kTruePeakId) {
+        const bool on = value >= kBypassFrom;
+        if (on != delivery.truePeak()) latencyMoved = true;
+        delivery.setTruePeak(on);
     }
 }
 
 double AudioSide::value(uint32_t id) const {
     if (isEffectParameter(id)) return model.parameter(static_cast<int32_t>(id));
     if (id == kBypassId) return bypassOn ? 1.0 : 0.0;
+    if (id == kCeilingId) return delivery.ceiling();
+    if (id == kTruePeakId) return delivery.truePeak() ? 1.0 : 0.0;
     return 0.0;
 }
 
@@ -72,6 +82,7 @@ void AudioSide::restore(const RestoredState& restored) {
     if (!on) {
         applyValues(model, restored);
         if (restored.bypass) bypassOn = *restored.bypass;
+        applyDelivery(restored);
         planRouting();
         return;
     }
@@ -90,12 +101,21 @@ void AudioSide::applyPending() {
         bypassOn = *taken->restored.bypass;
         fade.request(bypassOn);
     }
+    applyDelivery(taken->restored);
     planRouting();
     applied = taken->sequence;
 }
 
+void AudioSide::applyDelivery(const RestoredState& restored) {
+    if (!restored.delivery) return;
+    change(kCeilingId, restored.state.ceiling);
+    change(kTruePeakId, restored.state.truePeak ? 1.0 : 0.0);
+}
+
 EffectState AudioSide::state() const {
     EffectState now = captureState(model, bypassOn);
+    now.ceiling = delivery.ceiling();
+    now.truePeak = delivery.truePeak();
     if (applied.load() != posted.load()) applyState(now, lastPosted);
     return now;
 }
@@ -139,7 +159,9 @@ void AudioSide::runPiece(const BlockBuffers& buffers, int32_t offset, int32_t fr
     }
     const float choice = automatic ? model.parameter(kForceChannels) : 0.0f;
     fade.take(inputs, frames, buffers.channels);
-    model.process(inputs, outputs, frames);
+    float* effectInputs[kEffectChannels];
+    delivery.scaleInputs(inputs, effectInputs, frames);
+    model.process(effectInputs, outputs, frames);
     if (automatic) {
         // The effect's own choice of channels changes Force Channels inside a
         // block; the change goes to the host.
@@ -149,6 +171,7 @@ void AudioSide::runPiece(const BlockBuffers& buffers, int32_t offset, int32_t fr
         // One buffer for both outputs holds the written channel.
         std::memset(outputs[untouched], 0, static_cast<size_t>(frames) * sizeof(float));
     }
+    delivery.deliver(outputs, frames);
     fade.mixInto(outputs, frames, buffers.channels);
 }
 

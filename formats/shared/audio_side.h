@@ -8,10 +8,12 @@
 // allocates, locks or waits while blocks run.
 #pragma once
 
+#include <atomic>
 #include <climits>
 #include <cstdint>
 
 #include "formats/shared/bypass_fade.h"
+#include "formats/shared/delivery.h"
 #include "formats/shared/meter_feed.h"
 #include "formats/shared/state_codec.h"
 #include "formats/shared/state_mailbox.h"
@@ -75,7 +77,11 @@ public:
     bool activate();
     void deactivate();
     bool active() const { return on; }
-    int32_t latency() const { return model.latency(); }
+    // The effect's look-ahead, and the true-peak stage's while it is on.
+    int32_t latency() const { return model.latency() + delivery.latency(); }
+    // Whether the latency changed since the last ask, by a switch of the
+    // true-peak stage: hosts must hear of it.
+    bool latencyChanged() { return latencyMoved.exchange(false); }
     int32_t maxBlock() const { return longestPiece; }
 
     // A parameter by its descriptor's ID, from the block's changes or between
@@ -113,10 +119,12 @@ private:
     };
 
     void applyPending();
+    void applyDelivery(const RestoredState& restored);
     void runPiece(const BlockBuffers& buffers, int32_t offset, int32_t frames);
     void planRouting();
 
     LimiterModel model;
+    Delivery delivery;
     BypassFade fade;
     MeterFeed feed;
     StateMailbox<Posted> pending;
@@ -124,6 +132,7 @@ private:
     SharedValue<uint32_t> applied{0};  // of those, the ones applied
     RestoredState lastPosted{};
     SharedValue<bool> bypassOn{false};
+    std::atomic<bool> latencyMoved{false};
     bool on = false;
     bool runs = false;
     int32_t longestPiece = 1;

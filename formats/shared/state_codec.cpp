@@ -24,7 +24,8 @@ constexpr size_t kBankReservedBytes = 128;
 constexpr size_t kChunkHeader = 8;
 constexpr size_t kProgramBytes = kChunkHeader + 5 * 4 + kFileNameBytes + kParameterCount * 4;
 constexpr size_t kBankHeaderBytes = kChunkHeader + 5 * 4 + kBankReservedBytes;
-constexpr size_t kStateBytes = 6 * 4 + kProgramCount * (kStateNameBytes + kParameterCount * 4);
+constexpr size_t kFirstStateBytes = 6 * 4 + kProgramCount * (kStateNameBytes + kParameterCount * 4);
+constexpr size_t kStateBytes = kFirstStateBytes + 2 * 4;
 
 // Reads fields one after the other; any read past the end marks it failed.
 class Reader {
@@ -154,13 +155,14 @@ std::optional<RestoredState> decodeVst2(const uint8_t* bytes, size_t size) {
 }
 
 std::optional<RestoredState> decodeOwn(const uint8_t* bytes, size_t size) {
-    if (size != kStateBytes) return std::nullopt;
     Reader in(bytes + 4, size - 4, false);
     RestoredState restored;
     const uint32_t version = in.word();
     const uint32_t program = in.word();
     const uint32_t bypass = in.word();
-    if (version != kStateVersion || program >= kProgramCount || bypass > 1 ||
+    restored.delivery = version == kStateVersion;
+    if (size != (restored.delivery ? kStateBytes : kFirstStateBytes)) return std::nullopt;
+    if ((version != kStateVersion && version != kFirstStateVersion) || program >= kProgramCount || bypass > 1 ||
         in.word() != kProgramCount || in.word() != kParameterCount) {
         return std::nullopt;
     }
@@ -170,6 +172,12 @@ std::optional<RestoredState> decodeOwn(const uint8_t* bytes, size_t size) {
     for (ProgramState& p : restored.state.programs) {
         in.name(kStateNameBytes, p.name);
         if (!readValues(in, p.values)) return std::nullopt;
+    }
+    if (restored.delivery) {
+        restored.state.ceiling = in.real();
+        const uint32_t truePeak = in.word();
+        if (!usableValue(restored.state.ceiling) || truePeak > 1) return std::nullopt;
+        restored.state.truePeak = truePeak == 1;
     }
     if (!in.ok()) return std::nullopt;
     return restored;
@@ -194,6 +202,10 @@ std::vector<uint8_t> encodeState(const EffectState& state) {
             putWord(out, bits);
         }
     }
+    uint32_t ceiling;
+    std::memcpy(&ceiling, &state.ceiling, sizeof ceiling);
+    putWord(out, ceiling);
+    putWord(out, state.truePeak ? 1 : 0);
     return out;
 }
 
@@ -243,13 +255,21 @@ void applyState(LimiterModel& model, const RestoredState& restored) {
 
 void applyState(EffectState& state, const RestoredState& restored) {
     if (restored.wholeBank) {
-        const bool bypass = state.bypass;
+        const EffectState before = state;
         state = restored.state;
-        state.bypass = bypass;
+        state.bypass = before.bypass;
+        if (!restored.delivery) {
+            state.ceiling = before.ceiling;
+            state.truePeak = before.truePeak;
+        }
     } else {
         state.programs[static_cast<size_t>(state.program)] = restored.state.programs[0];
     }
     if (restored.bypass) state.bypass = *restored.bypass;
+    if (restored.delivery) {
+        state.ceiling = restored.state.ceiling;
+        state.truePeak = restored.state.truePeak;
+    }
 }
 
 }  // namespace formats

@@ -17,8 +17,11 @@
 namespace formats {
 
 // Our own format: a tag, a version, then fixed-size fields, little-endian.
+// Version 2 adds the ceiling and the true-peak switch after the programs;
+// version 1 states still open, with the two as they were.
 constexpr char kStateTag[] = "QLST";
-constexpr uint32_t kStateVersion = 1;
+constexpr uint32_t kFirstStateVersion = 1;
+constexpr uint32_t kStateVersion = 2;
 constexpr size_t kStateNameBytes = kProgramNameLength + 1;
 
 // Plain values throughout: a state is handed to the audio thread whole, by copy.
@@ -31,15 +34,18 @@ struct EffectState {
     int32_t program = 0;
     std::array<ProgramState, kProgramCount> programs{};
     bool bypass = false;
+    float ceiling = 1.0f;  // normalised: 0 dB
+    bool truePeak = false;
 };
 
 // A state as read back: a whole bank (every program and the current one), or a
 // single program that replaces the current program's name and values. The
-// bypass only where the bytes carried one.
+// bypass and the delivery settings only where the bytes carried them.
 struct RestoredState {
     bool wholeBank = true;
     EffectState state;  // a single program is programs[0]
     std::optional<bool> bypass;
+    bool delivery = false;  // state.ceiling and state.truePeak were carried
 };
 
 std::vector<uint8_t> encodeState(const EffectState& state);

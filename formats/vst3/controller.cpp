@@ -36,6 +36,8 @@ tresult Controller::initialize(FUnknown* hostContextGiven) {
         return kResultFalse;
     }
     effect->setListener(this);
+    for (int32_t position = kParameterCount; position < kDescribedParameters; ++position)
+        own[static_cast<size_t>(position - kParameterCount)] = parameterAt(position).start;
     return kResultOk;
 }
 
@@ -55,7 +57,11 @@ tresult Controller::setComponentState(IBStream* state) {
     const auto restored = readState(state);
     if (!restored) return kResultFalse;
     formats::applyState(*effect, *restored);
-    if (restored->bypass) bypassed = *restored->bypass;
+    if (restored->bypass) ownValue(kBypassId) = *restored->bypass ? 1.0 : 0.0;
+    if (restored->delivery) {
+        ownValue(kCeilingId) = restored->state.ceiling;
+        ownValue(kTruePeakId) = restored->state.truePeak ? 1.0 : 0.0;
+    }
     showChange();
     HostPointer<IUnitHandler> units;
     if (units.query(handler.get())) units->notifyProgramListChange(kProgramListId, kAllProgramsInvalid);
@@ -65,7 +71,7 @@ tresult Controller::setComponentState(IBStream* state) {
 ParamValue Controller::getParamNormalized(ParamID id) {
     if (!effect) return 0.0;
     if (isEffectParameter(id)) return effect->parameter(static_cast<int32_t>(id));
-    if (id == kBypassId) return bypassed ? 1.0 : 0.0;
+    if (parameterOfId(id) != nullptr) return ownValue(id);
     if (id == kProgramId) return programValue(effect->program());
     const int32_t meter = meterOf(id);
     return meter >= 0 ? meters[static_cast<size_t>(meter)] : 0.0;
@@ -79,8 +85,11 @@ tresult Controller::setParamNormalized(ParamID id, ParamValue value) {
     if (isEffectParameter(id)) {
         effect->setParameter(static_cast<int32_t>(id), static_cast<float>(value));
         showChange();
-    } else if (id == kBypassId) {
-        bypassed = discreteStep(value, parameterOfId(kBypassId)->steps) != 0;
+    } else if (const ParameterDescriptor* p = parameterOfId(id)) {
+        const double before = ownValue(id);
+        ownValue(id) = p->steps > 0 ? static_cast<double>(discreteStep(value, p->steps)) / p->steps : value;
+        // Switching the true-peak stage adds or takes away its look-ahead.
+        if (id == kTruePeakId && ownValue(id) != before && handler) handler->restartComponent(kLatencyChanged);
     } else if (id == kProgramId) {
         selectProgram(programOf(value));
     } else if (const int32_t meter = meterOf(id); meter >= 0) {
@@ -93,6 +102,13 @@ tresult Controller::setParamNormalized(ParamID id, ParamValue value) {
         return kInvalidArgument;
     }
     return kResultOk;
+}
+
+double& Controller::ownValue(ParamID id) {
+    for (int32_t position = kParameterCount; position < kDescribedParameters; ++position) {
+        if (parameterAt(position).id == id) return own[static_cast<size_t>(position - kParameterCount)];
+    }
+    return own.back();
 }
 
 // A program loads its values, which the host then reads again.

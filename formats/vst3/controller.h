@@ -86,7 +86,10 @@ private:
     HostPointer<IComponentHandler> handler;
     ConnectionPeer peer;
     PlugView* view = nullptr;
-    bool bypassed = false;
+    // The formats' own parameters (the bypass, the ceiling, the true-peak
+    // switch) as the host last set them: the processor has them from the host.
+    double& ownValue(ParamID id);
+    std::array<double, kDescribedParameters - kParameterCount> own{};
     std::array<float, kMeterCount> meters{1.0f, 1.0f, 1.0f};
     std::array<bool, kParameterCount> editing{};  // the editor holds the control
 };

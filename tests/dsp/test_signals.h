@@ -113,15 +113,12 @@ inline BlockParameters defaults(float gain) {
 // rate with default parameters and the input gain table's entry, its output
 // (flushed with one look-ahead of silence) scaled by the ceiling.
 inline Stereo limitedAtCeiling(const Stereo& in, float rate, int32_t gainIndex, float ceiling) {
-    buildGainTable();
-    applyEngineSampleRate(rate);
     LimiterEngine engine;
-    engine.reset(512);
+    engine.reset(512, timingForRate(rate));
     Stereo padded = in;
     padded.left.resize(in.size() + static_cast<size_t>(engine.latency()), 0.0f);
     padded.right.resize(padded.left.size(), 0.0f);
     Stereo out = render(engine, padded, 512, defaults(gainTableAt(gainIndex)));
-    resetEngineTiming();
     for (float& v : out.left) v *= ceiling;
     for (float& v : out.right) v *= ceiling;
     return out;

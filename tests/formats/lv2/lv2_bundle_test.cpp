@@ -84,7 +84,7 @@ TEST_F(Lv2Description, ThePluginAsHostsListIt) {
 TEST_F(Lv2Description, ParameterPortsAreTheEffectsParameters) {
     float minimum[kPortCount], maximum[kPortCount], start[kPortCount];
     lilv_plugin_get_port_ranges_float(bundle.plugin(), minimum, maximum, start);
-    const char* const units[kDescribedParameters] = {LV2_UNITS__db, LV2_UNITS__pc, "", "", "", "", ""};
+    const char* const units[kDescribedParameters] = {LV2_UNITS__db, LV2_UNITS__pc, "", "", "", "", "", LV2_UNITS__db, ""};
     for (int32_t index = 0; index < kDescribedParameters; ++index) {
         const uint32_t port = portOfParameter(index);
         const float effectStart = index < kParameterCount ? effect.parameter(index) : parameterAt(index).start;

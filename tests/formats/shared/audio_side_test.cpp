@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -107,6 +108,57 @@ TEST(AudioSide, StatesRestoredWhileBlocksRunApplyWhole) {
     EXPECT_TRUE(same);
     audio.deactivate();
     EXPECT_EQ(encodeState(audio.state()), bytes);
+}
+
+// Ceiling -1 dB with True Peak on: the effect on the input scaled up, its
+// output scaled down and through the true-peak stage (whose guarantee its own
+// tests measure), the latency with the stage's; switched off and on while
+// audio runs, no sample above the ceiling and no step larger than the
+// signal's own.
+TEST(AudioSide, CeilingAndTruePeakDeliverAndSwitchWithoutAPeak) {
+    const Channels input = render_material::stereoNoise(20000, 4.0f, 9u);
+    const float ceiling = ceilingLevel(0.95f);
+    LimiterModel bare;
+    bare.restartAtRest(true);
+    bare.setSampleRate(48000.0f);
+    bare.setMaxBlock(kBlock);
+    bare.resume();
+    Channels scaled = input;
+    for (auto& channel : scaled)
+        for (float& v : channel) v *= 1.0f / ceiling;
+    Channels expected = render_material::renderThrough(bare, scaled, kBlock);
+    quillo::TruePeakStage stage;
+    ASSERT_TRUE(stage.prepare(48000.0f, kBlock));
+    for (auto& channel : expected)
+        for (float& v : channel) v *= ceiling;
+    for (size_t at = 0; at < expected[0].size(); at += kBlock) {
+        const auto n = static_cast<int32_t>(std::min<size_t>(kBlock, expected[0].size() - at));
+        stage.process(&expected[0][at], &expected[1][at], n, ceiling);
+    }
+
+    AudioSide audio;
+    audio.change(kCeilingId, 0.95);
+    audio.change(kTruePeakId, 1.0);
+    start(audio, 48000.0f);
+    EXPECT_EQ(audio.latency(), 43 + quillo::TruePeakStage::latencyFor(48000.0f));
+    EXPECT_TRUE(render_material::sameBits(render(audio, input, kBlock), expected));
+
+    const Channels sine = {std::vector<float>(48000), std::vector<float>(48000)};
+    Channels loudSine = sine;
+    for (size_t i = 0; i < 48000; ++i) loudSine[0][i] = loudSine[1][i] = 4.0f * std::sin(0.02f * static_cast<float>(i));
+    AudioSide switching;
+    switching.change(kCeilingId, 0.95);
+    start(switching, 48000.0f);
+    Driver driver(switching);
+    const Channels output = render_material::renderThrough(driver, loudSine, kBlock, [&](int32_t at, int32_t) {
+        if (at == 8192 || at == 24576) switching.change(kTruePeakId, at == 8192 ? 1.0 : 0.0);
+    });
+    EXPECT_LE(render_material::loudest(output), ceiling);
+    float largestStep = 0.0f;
+    for (size_t i = 1; i < output[0].size(); ++i) largestStep = std::max(largestStep, std::fabs(output[0][i] - output[0][i - 1]));
+    EXPECT_LT(largestStep, 0.1f) << "a click";
+    EXPECT_EQ(switching.latency(), 43);
+    EXPECT_TRUE(switching.latencyChanged());
 }
 
 }  // namespace

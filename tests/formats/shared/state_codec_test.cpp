@@ -37,6 +37,14 @@ TEST(StateCodec, OwnStateRoundTripsThroughAnotherInstance) {
     EXPECT_EQ(second.program(), 6);
     EXPECT_EQ(second.parameter(3), 0.0f);
     EXPECT_EQ(trimmed(second.programName(4)), "Loud");
+    // A state of the first version, without the delivery settings, still opens.
+    std::vector<uint8_t> older1 = saved;
+    older1[4] = 1;
+    older1.resize(older1.size() - 8);
+    const auto older = decode(older1);
+    ASSERT_TRUE(older);
+    EXPECT_FALSE(older->delivery);
+    EXPECT_EQ(older->state.programs[6].values, restored->state.programs[6].values);
 }
 
 TEST(StateCodec, Vst2BanksAndProgramsOpenAsSaved) {
@@ -98,7 +106,7 @@ TEST(StateCodec, AnythingMalformedIsRefusedWhole) {
         patched(goodBank, 156 + 28, std::vector<uint8_t>(28, 'x')),  // unterminated name
         wrapped(goodBank, 2),                              // bypass neither 0 nor 1
         patched(wrapped(goodBank, 0), 7, {9}),             // wrapper header size
-        patched(own, 4, {2}),                              // our version
+        patched(own, 4, {3}),                              // our version
         patched(own, 8, {10}),                             // our current program
         patched(own, 24 + 24, {0xFF, 0xFF, 0xFF, 0xFF}),   // our values: not a number
     };

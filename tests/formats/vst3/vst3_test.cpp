@@ -92,7 +92,7 @@ TEST_F(Vst3, BusesAreStereoOrMonoOnBothSides) {
 // the hidden meters; every text a parameter shows reads back as its value.
 TEST_F(Vst3, ParametersAndTheirTextsRoundTrip) {
     IEditController& controller = *plugin->controller;
-    ASSERT_EQ(controller.getParameterCount(), 11);
+    ASSERT_EQ(controller.getParameterCount(), 13);
     const int32_t steps[6] = {0, 0, 1, 1, 1, 2};
     int32_t bypasses = 0;
     int32_t programChanges = 0;
@@ -110,6 +110,9 @@ TEST_F(Vst3, ParametersAndTheirTextsRoundTrip) {
         } else if ((info.flags & kIsProgramChange) != 0) {
             ++programChanges;
             EXPECT_EQ(info.stepCount, 9);
+        } else if (info.id == kCeilingId || info.id == kTruePeakId) {
+            EXPECT_EQ(info.stepCount, info.id == kCeilingId ? 200 : 1);
+            EXPECT_EQ(info.flags, kCanAutomate) << i;
         } else {
             EXPECT_EQ(info.flags, kIsReadOnly | kIsHidden) << i;
         }
@@ -134,7 +137,7 @@ TEST_F(Vst3, ParametersAndTheirTextsRoundTrip) {
     copyText(text, 128, "loud");
     double value = 0.0;
     EXPECT_NE(controller.getParamValueByString(0, text, &value), kResultOk);
-    EXPECT_NE(controller.getParameterInfo(11, nullptr), kResultOk);
+    EXPECT_NE(controller.getParameterInfo(13, nullptr), kResultOk);
     // A program chosen by the host loads its values (the shared expectations
     // read them): the host is told to read every value again.
     plugin->change(kInGain, 0.25);
