@@ -1,6 +1,7 @@
 // What the VST 3 adapter costs: the VST 3 process call against the VST 2
 // build's processReplacing, the same effect in process, at 32 and 512-frame
-// blocks, on loud stereo noise at 44.1 kHz with the default parameters. The VST
+// blocks, on loud stereo noise at 44.1 kHz with the default parameters; and
+// what the true-peak stage adds to it. The VST
 // 3 side runs as a host drives it: empty incoming changes and an outgoing list
 // the host empties every block (the meters travel in it). Medians of repeated
 // runs taken in random order, ns per stereo frame, and the VST 3 figure over
@@ -43,7 +44,12 @@ public:
     uint32_t VST3_CALL release() override { return 1; }
     ParamID VST3_CALL getParameterId() override { return id; }
     int32_t VST3_CALL getPointCount() override { return count; }
-    tresult VST3_CALL getPoint(int32_t, int32_t*, ParamValue*) override { return kResultFalse; }
+    tresult VST3_CALL getPoint(int32_t index, int32_t* offset, ParamValue* value) override {
+        if (index < 0 || index >= count) return kResultFalse;
+        *offset = offsets[index];
+        *value = values[index];
+        return kResultOk;
+    }
     tresult VST3_CALL addPoint(int32_t offset, ParamValue value, int32_t* index) override {
         if (count == kPoints) return kResultFalse;
         offsets[count] = offset;
@@ -116,7 +122,8 @@ void vst2ProcessReplacing(benchmark::State& state) {
     perFrame(state, block);
 }
 
-void vst3Process(benchmark::State& state) {
+// With the true-peak stage switched on in the first block, or without it.
+void vst3Blocks(benchmark::State& state, bool truePeak) {
     const auto block = static_cast<int32_t>(state.range(0));
     Material m;
     void* made = nullptr;
@@ -143,6 +150,11 @@ void vst3Process(benchmark::State& state) {
     data.inputParameterChanges = &incoming;
     data.outputParameterChanges = &outgoing;
     int32_t pos = 0;
+    if (truePeak) {
+        int32_t index = 0;
+        const ParamID id = kTruePeakId;
+        incoming.addParameterData(&id, &index)->addPoint(0, 1.0, &index);
+    }
     for (auto _ : state) {
         float* ins[2] = {m.in[0].data() + pos, m.in[1].data() + pos};
         float* outs[2] = {m.out[0].data() + pos, m.out[1].data() + pos};
@@ -150,6 +162,7 @@ void vst3Process(benchmark::State& state) {
         out.channelBuffers32 = outs;
         outgoing.clear();
         processor->process(&data);
+        incoming.clear();
         benchmark::ClobberMemory();
         pos = pos + 2 * block > kFrames ? 0 : pos + block;
     }
@@ -160,6 +173,9 @@ void vst3Process(benchmark::State& state) {
     perFrame(state, block);
 }
 
+void vst3Process(benchmark::State& state) { vst3Blocks(state, false); }
+void vst3ProcessTruePeak(benchmark::State& state) { vst3Blocks(state, true); }
+
 void printSummary(const quillo_bench::MedianReporter& r) {
     std::printf("\nMedians of %d runs in random order, ns per stereo frame "
                 "(loud noise, 44.1 kHz, default parameters):\n",
@@ -167,9 +183,11 @@ void printSummary(const quillo_bench::MedianReporter& r) {
     for (int64_t block : {kSmallBlock, kCommonBlock}) {
         const double vst2 = r.median("vst2ProcessReplacing/" + std::to_string(block));
         const double vst3 = r.median("vst3Process/" + std::to_string(block));
+        const double truePeak = r.median("vst3ProcessTruePeak/" + std::to_string(block));
         std::printf("  %3lld-frame blocks: VST 2 processReplacing %6.2f ns, VST 3 process %6.2f ns, "
-                    "VST 3 / VST 2 %.3f\n",
-                    static_cast<long long>(block), vst2, vst3, vst2 > 0.0 ? vst3 / vst2 : 0.0);
+                    "VST 3 / VST 2 %.3f; with True Peak %6.2f ns, on / off %.2f\n",
+                    static_cast<long long>(block), vst2, vst3, vst2 > 0.0 ? vst3 / vst2 : 0.0, truePeak,
+                    vst3 > 0.0 ? truePeak / vst3 : 0.0);
     }
 }
 
@@ -178,6 +196,8 @@ void printSummary(const quillo_bench::MedianReporter& r) {
 BENCHMARK(vst2ProcessReplacing)->Arg(kSmallBlock)->Arg(kCommonBlock)->MinTime(kMinTime)->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);
 BENCHMARK(vst3Process)->Arg(kSmallBlock)->Arg(kCommonBlock)->MinTime(kMinTime)->Repetitions(kRepetitions)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(vst3ProcessTruePeak)->Arg(kSmallBlock)->Arg(kCommonBlock)->MinTime(kMinTime)->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);
 
 // Runs in random order, so that a machine that slows down or speeds up on the

@@ -26,6 +26,13 @@ void LimiterEngine::process(float** inputs, float** outputs, int32_t frames, con
         runFrames(inputs, outputs, 0, frames, p, r, accumulate);
         return;
     }
+    // Where no rest can be over by the block's end, nothing decides at a sound.
+    if (!resting && static_cast<int64_t>(quietFrames) + frames < restFrames) {
+        runFrames(inputs, outputs, 0, frames, p, r, accumulate);
+        const int32_t quiet = trailingSilence(frames);
+        quietFrames = quiet == frames ? quietFrames + frames : quiet;
+        return;
+    }
     const int32_t sound = firstSound(inputs, frames, p.inputGain, r);
     if (resting) {
         // Nothing has changed since the rest began: the silence is not run.

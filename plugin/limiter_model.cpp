@@ -114,14 +114,19 @@ void LimiterModel::showRouting(bool mono) {
     effect->showRouting(effect->plannedRouting(buffers, buffers));
 }
 
-MeterValues LimiterModel::takeMeters() {
+MeterValues LimiterModel::meters() const {
     MeterValues values;
     if (!effect) return values;
-    LimiterEngine& engine = effect->engine;
+    const LimiterEngine& engine = effect->engine;
     values.gain[0] = engine.meterLeft;
     values.gain[1] = engine.meterRight;
     values.kneeLamp = engine.kneeLamp;
-    engine.resetMeters();
+    return values;
+}
+
+MeterValues LimiterModel::takeMeters() {
+    const MeterValues values = meters();
+    if (effect) effect->engine.resetMeters();
     return values;
 }
 

@@ -93,6 +93,7 @@ public:
     // rest) and hands them to the editor's effect, which keeps the lowest until
     // the editor looks.
     MeterValues takeMeters();
+    MeterValues meters() const;  // without taking them
     void showMeters(const MeterValues& values);
 
     // The effect's editor inside a parent of the platform's kind (an HWND on

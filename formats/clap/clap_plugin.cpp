@@ -103,6 +103,7 @@ bool Limiter::init() {
     hostTimers = hostExtension<HostTimerSupport>(kExtTimerSupport);
     hostDescriptors = hostExtension<HostPosixFdSupport>(kExtPosixFdSupport);
     audio.effect().setListener(this);
+    audio.feedMeters(false);
     return true;
 }
 
@@ -142,35 +143,38 @@ void Limiter::reset() {
     audio.activate();
 }
 
+// Without usable buffers the block's changes still count.
 ProcessStatus Limiter::process(const Process& block) {
     EventChanges changes(block.in_events);
-    const bool usable = active && block.audio_inputs_count > 0 && block.audio_outputs_count > 0 &&
-                        block.audio_inputs != nullptr && block.audio_outputs != nullptr;
-    const AudioBuffer* in = usable ? block.audio_inputs : nullptr;
-    const AudioBuffer* out = usable ? block.audio_outputs : nullptr;
-    const uint32_t channels = in != nullptr ? in->channel_count : 0;
-    if (in == nullptr || in->data32 == nullptr || out->data32 == nullptr || out->channel_count != channels ||
-        (channels != kStereo && channels != kMono) || !processing) {
-        audio.process(nullptr, 0, &changes);  // the changes still count
-        sendEdits(block.out_events);
-        return kProcessError;
-    }
-    // A mono port is one buffer on both of the effect's inputs and outputs.
     formats::BlockBuffers buffers{};
-    buffers.channels = static_cast<int32_t>(channels);
-    for (int32_t c = 0; c < kEffectChannels; ++c) {
-        buffers.inputs[c] = in->data32[std::min<uint32_t>(static_cast<uint32_t>(c), channels - 1)];
-        buffers.outputs[c] = out->data32[std::min<uint32_t>(static_cast<uint32_t>(c), channels - 1)];
-        if (buffers.inputs[c] == nullptr || buffers.outputs[c] == nullptr) {
-            audio.process(nullptr, 0, &changes);
-            return kProcessError;
-        }
-    }
-    audio.process(&buffers, static_cast<int32_t>(std::min<uint32_t>(block.frames_count, INT32_MAX)), &changes);
+    const bool usable = processing && buffersOf(block, buffers);
+    audio.process(usable ? &buffers : nullptr,
+                  static_cast<int32_t>(std::min<uint32_t>(block.frames_count, INT32_MAX)), &changes);
     sendEdits(block.out_events);
     sendReports(block.out_events);
     askRestartForLatency();
-    return kProcessContinue;
+    return usable ? kProcessContinue : kProcessError;
+}
+
+// One input and one output port of the same width, one or two channels: a
+// mono port is one buffer on both of the effect's inputs and outputs.
+bool Limiter::buffersOf(const Process& block, formats::BlockBuffers& buffers) {
+    if (block.audio_inputs_count == 0 || block.audio_outputs_count == 0 || block.audio_inputs == nullptr ||
+        block.audio_outputs == nullptr)
+        return false;
+    const AudioBuffer& in = *block.audio_inputs;
+    const AudioBuffer& out = *block.audio_outputs;
+    const uint32_t channels = in.channel_count;
+    if (in.data32 == nullptr || out.data32 == nullptr || out.channel_count != channels ||
+        (channels != kStereo && channels != kMono))
+        return false;
+    buffers.channels = static_cast<int32_t>(channels);
+    for (int32_t c = 0; c < kEffectChannels; ++c) {
+        buffers.inputs[c] = in.data32[std::min<uint32_t>(static_cast<uint32_t>(c), channels - 1)];
+        buffers.outputs[c] = out.data32[std::min<uint32_t>(static_cast<uint32_t>(c), channels - 1)];
+        if (buffers.inputs[c] == nullptr || buffers.outputs[c] == nullptr) return false;
+    }
+    return true;
 }
 
 bool Limiter::paramInfo(uint32_t index, ParamInfo& info) const {

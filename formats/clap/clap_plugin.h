@@ -73,6 +73,7 @@ private:
     void sendEdits(const OutputEvents* out);
     void sendReports(const OutputEvents* out);
     void askRestartForLatency();
+    static bool buffersOf(const Process& block, formats::BlockBuffers& buffers);
     template <typename HostTable>
     const HostTable* hostExtension(const char* id) const;
 

@@ -106,7 +106,7 @@ void Limiter::run(uint32_t frames) {
             silence(frames);
         }
     }
-    const MeterValues& shown = audio.meters();
+    const MeterValues shown = audio.meters();
     write(kLatencyPort, static_cast<float>(audio.latency()));
     write(kMeterLeftPort, shown.gain[0]);
     write(kMeterRightPort, shown.gain[1]);

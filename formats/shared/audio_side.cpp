@@ -142,7 +142,7 @@ void AudioSide::process(const BlockBuffers* buffers, int32_t frames, BlockChange
             done = end;
             if (changes != nullptr && done < frames) next = changes->takeUpTo(done, *this);
         }
-        metersReady = feed.add(model, frames, metersShown);
+        metersReady = feeding && feed.add(model, frames, metersShown);
     } else if (buffers != nullptr) {
         silence(*buffers, frames);
     }

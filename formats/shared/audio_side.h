@@ -107,9 +107,12 @@ public:
     // The last block's own changes, in frame order.
     int32_t reportCount() const { return reports; }
     const EffectReport& report(int32_t i) const { return reported[i]; }
-    // The meter values the last block made due, if any.
+    // The meter values the last block made due, if any. A format whose
+    // editor shows this very effect turns the feed off: the editor takes the
+    // values itself.
     bool metersDue(MeterValues& shown) const;
-    const MeterValues& meters() const { return feed.latest(); }
+    void feedMeters(bool on) { feeding = on; }
+    MeterValues meters() const { return feed.latest(model); }
 
 private:
     static constexpr int32_t kMostReports = 8;
@@ -141,6 +144,7 @@ private:
     int32_t reports = 0;
     EffectReport reported[kMostReports]{};
     bool metersReady = false;
+    bool feeding = true;
     MeterValues metersShown;
 };
 

@@ -31,28 +31,33 @@ void MeterFeed::prepare(double rate) {
 void MeterFeed::reset() {
     windows.fill(MeterValues());
     published = MeterValues();
-    now = MeterValues();
     counted = 0;
     next = 0;
 }
 
+MeterValues MeterFeed::held(const MeterValues& current) const {
+    MeterValues lowestSeen = current;
+    for (const MeterValues& w : windows) lowestSeen = lowest(lowestSeen, w);
+    for (int32_t c = 0; c < kEffectChannels; ++c) lowestSeen.gain[c] = restSnapped(lowestSeen.gain[c]);
+    lowestSeen.kneeLamp = restSnapped(lowestSeen.kneeLamp);
+    return lowestSeen;
+}
+
+// The effect keeps the lowest values until they are taken: one take per
+// publish gives each window its lowest, and blocks in between cost nothing.
 bool MeterFeed::add(LimiterModel& model, int32_t frames, MeterValues& shown) {
-    MeterValues& window = windows[static_cast<size_t>(next)];
-    window = lowest(window, model.takeMeters());
-    MeterValues held;
-    for (const MeterValues& w : windows) held = lowest(held, w);
-    for (int32_t c = 0; c < kEffectChannels; ++c) held.gain[c] = restSnapped(held.gain[c]);
-    held.kneeLamp = restSnapped(held.kneeLamp);
-    now = held;
     counted += frames;
     if (counted < interval) return false;
     counted = 0;
+    windows[static_cast<size_t>(next)] = model.takeMeters();
     next = (next + 1) % kMeterHoldPublishes;
-    windows[static_cast<size_t>(next)] = MeterValues();
-    const bool due = !(atRest(held) && atRest(published));
-    published = held;
-    shown = held;
+    const MeterValues now = held(MeterValues());
+    const bool due = !(atRest(now) && atRest(published));
+    published = now;
+    shown = now;
     return due;
 }
+
+MeterValues MeterFeed::latest(const LimiterModel& model) const { return held(model.meters()); }
 
 }  // namespace formats

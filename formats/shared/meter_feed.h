@@ -23,20 +23,21 @@ public:
     // Outside the audio thread.
     void prepare(double rate);
     void reset();
-    // After each block: takes the effect's values. True where values are due
-    // to be published; `shown` then holds them. Values at rest are published
-    // once on the return to rest, and then not until the next reduction.
+    // After each block. True where values are due to be published; `shown`
+    // then holds them. Values at rest are published once on the return to
+    // rest, and then not until the next reduction.
     bool add(LimiterModel& model, int32_t frames, MeterValues& shown);
     // The values as they stand after the last block, published or not.
-    const MeterValues& latest() const { return now; }
+    MeterValues latest(const LimiterModel& model) const;
 
 private:
+    MeterValues held(const MeterValues& current) const;
+
     int32_t interval = 1;
     int32_t counted = 0;
     int32_t next = 0;  // the window the current values go to
     std::array<MeterValues, kMeterHoldPublishes> windows{};
     MeterValues published;
-    MeterValues now;
 };
 
 }  // namespace formats

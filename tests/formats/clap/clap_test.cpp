@@ -96,6 +96,11 @@ TEST(Clap, EventsTakeEffectAtTheirFramesAndTheLatencyFollowsTheRate) {
     ASSERT_TRUE(plugin.start(96000.0, 1, kBlock));
     EXPECT_EQ(latency->get(plugin.plugin), 87u);
     EXPECT_EQ(plugin.requests, std::vector<std::string>{"latency.changed"});
+    // The true-peak stage's look-ahead joins it through a restart.
+    plugin.queue(kTruePeakId, 1.0);
+    plugin.process(nullptr, nullptr, 0);
+    EXPECT_GT(latency->get(plugin.plugin), 87u);
+    EXPECT_EQ(plugin.requests.back(), "restart");
 }
 
 // The state moves to a fresh instance whole; damaged or foreign bytes, read in

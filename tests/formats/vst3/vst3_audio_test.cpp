@@ -67,7 +67,8 @@ TEST_F(Vst3, BypassIsTheDelayedInputAndSwitchesWithoutAClick) {
 }
 
 // A rate that changes the latency is announced, through the controller, to
-// the host; one that keeps it is not.
+// the host; one that keeps it is not; so is a switch of the true-peak stage,
+// whose look-ahead the latency then carries.
 TEST_F(Vst3, LatencyOfANewRateIsAnnounced) {
     const struct {
         double rate;
@@ -79,6 +80,11 @@ TEST_F(Vst3, LatencyOfANewRateIsAnnounced) {
         plugin->stop();
     }
     EXPECT_EQ(application.messagesMade, 2);
+    ASSERT_TRUE(plugin->start(96000.0, kBlock));
+    plugin->change(kTruePeakId, 1.0);
+    plugin->process(nullptr, nullptr, 0);
+    EXPECT_EQ(restarts(kLatencyChanged), 3);
+    EXPECT_GT(plugin->processor->getLatencySamples(), 87u);
 }
 
 // The state carries the programs, the current one and the bypass; a VST 2
