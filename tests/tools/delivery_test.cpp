@@ -1,8 +1,9 @@
 // Delivery runs keep their terms on the files they write, as libebur128 reads
 // those files: the loudness within 0.1 LU of the target, the true peak at or
 // under the ceiling on material made to peak between samples, every sample at
-// or under the ceiling in every sample type; the limiter's own sound under a
-// lower ceiling; batches and albums; and nothing written where a term fails.
+// or under the ceiling in every sample type; the true-peak stage holding it in
+// the pass that writes, in time with the input; the limiter's own sound under
+// a lower ceiling; batches and albums; and nothing written where a term fails.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,7 +13,9 @@
 #include <array>
 #include <thread>
 
+#include "dsp/true_peak_stage.h"
 #include "tool_fixture.h"
+#include "tools/limit/true_peak.h"
 
 namespace tool_test {
 namespace {
@@ -23,6 +26,10 @@ constexpr double kLoudnessTolerance = 0.1;
 constexpr double kPcm16FullScale = 32768.0;
 constexpr int32_t kPcm16Shift = 1 << 16;
 constexpr double kAlbumQuieterDb = 6.0;
+// Silence around material, as music starts and ends: the meters that mirror
+// a file's ends then read nothing there that the true-peak stage did not see.
+constexpr int64_t kSilentEndFrames = kRate44k / 10;
+constexpr double kPcm32FullScale = 2147483648.0;
 
 double decibelsToLinear(double db) { return std::pow(10.0, db / 20.0); }
 
@@ -41,6 +48,23 @@ float highestSample(const Audio& audio) {
     for (const float s : audio.samples) highest = std::max(highest, std::fabs(s));
     for (const int32_t s : audio.pcm) highest = std::max(highest, static_cast<float>(std::fabs(s / 2147483648.0)));
     return highest;
+}
+
+std::vector<float> withSilentEnds(std::vector<float> samples) {
+    const std::vector<float> silence(static_cast<std::size_t>(kSilentEndFrames * kStereo), 0.0f);
+    samples.insert(samples.begin(), silence.begin(), silence.end());
+    samples.insert(samples.end(), silence.begin(), silence.end());
+    return samples;
+}
+
+// The tool's fine reading (the longer interpolation, the ends mirrored).
+double fineTruePeakDb(const Audio& audio) {
+    std::vector<float> samples = audio.samples;
+    for (const int32_t s : audio.pcm) samples.push_back(static_cast<float>(s / kPcm32FullScale));
+    limit_tool::TruePeakMeter meter(audio.channels, audio.rate, limit_tool::TruePeakFilter::Fine);
+    meter.add(samples.data(), audio.frames());
+    meter.finish();
+    return 20.0 * std::log10(meter.peak());
 }
 
 // The output's loudness, true peak and samples on every kind of material, in
@@ -67,6 +91,55 @@ TEST_F(ToolTest, TruePeakCeilingAndTargetHoldOnInterSamplePeaks) {
                 EXPECT_NEAR(figures.loudness, std::stod(target), kLoudnessTolerance);
             }
         }
+    }
+}
+
+// On material that starts and ends in silence the true-peak stage holds the
+// true peak, by both meters, in the pass that writes the file: no pass lowers
+// the ceiling, and the samples stay held at it (a quarter-rate sine's samples
+// drop by the 3 dB between them and its peaks, nothing more).
+TEST_F(ToolTest, TruePeakStageHoldsTheCeilingInThePassThatWrites) {
+    for (const Material material : {Material::QuarterRateSine, Material::ClippedSquare, Material::DenseNoise}) {
+        Audio floatFile;
+        floatFile.samples = withSilentEnds(interSamplePeaks(material, kFrames, kRate44k, kHot));
+        writeAudio(path("in-float.wav"), floatFile);
+        writeAudio(path("in-16.wav"), asPcm16(withSilentEnds(interSamplePeaks(material, kFrames, kRate44k, 1.0))));
+        for (const auto& [input, target, passes] : std::vector<std::array<std::string, 3>>{
+                 {"in-float.wav", "", "1: 1 written"}, {"in-16.wav", "", "1: 1 written"},
+                 {"in-float.wav", "-10", " gain search, 1 written"}}) {
+            SCOPED_TRACE(materialName(material) + ", " + input + ", target " + target);
+            std::vector<std::string> arguments = {"--true-peak", "--ceiling", "-1", path(input), path("out.wav")};
+            if (!target.empty()) arguments.insert(arguments.end(), {"--target", target});
+            const RunResult run = runTool(arguments);
+            ASSERT_EQ(run.status, 0) << run.err;
+            EXPECT_NE(run.out.find("samples held at -1.00 dBFS\n  passes         "), std::string::npos) << run.out;
+            EXPECT_NE(run.out.find(passes + "\n"), std::string::npos) << run.out;
+            EXPECT_EQ(run.out.find("ceiling lowered"), std::string::npos) << run.out;
+            EXPECT_LE(libraryFigures(path("out.wav")).truePeakDb, -1.0);
+            EXPECT_LE(fineTruePeakDb(readAudio(path("out.wav"))), -1.0);
+        }
+    }
+}
+
+// The stage's look-ahead is removed with the limiter's: where neither of them
+// acts, the plain run's samples come out in time; --keep-latency keeps both.
+TEST_F(ToolTest, TruePeakStageDelayIsRemovedOrKeptWithTheLimiters) {
+    Audio input;
+    input.samples = testSignal(kStereo, kFrames, kRate44k, 0.5);
+    writeAudio(path("in.wav"), input);
+    ASSERT_EQ(runTool({"--quiet", path("in.wav"), path("plain.wav")}).status, 0);
+    const std::vector<float> plain = readAudio(path("plain.wav")).samples;
+    const int32_t delay = kLatency44k + quillo::TruePeakStage::latencyFor(kRate44k);
+    for (const bool keep : {false, true}) {
+        SCOPED_TRACE(keep ? "kept" : "removed");
+        std::vector<std::string> arguments = {"--quiet", "--true-peak", path("in.wav"), path("out.wav")};
+        if (keep) arguments.insert(arguments.begin(), "--keep-latency");
+        ASSERT_EQ(runTool(arguments).status, 0);
+        const std::vector<float> output = readAudio(path("out.wav")).samples;
+        const std::size_t offset = keep ? static_cast<std::size_t>(delay) * kStereo : 0;
+        ASSERT_EQ(output.size(), plain.size() + offset);
+        EXPECT_EQ(std::vector<float>(output.begin(), output.begin() + offset), std::vector<float>(offset, 0.0f));
+        EXPECT_EQ(std::vector<float>(output.begin() + offset, output.end()), plain);
     }
 }
 

@@ -75,10 +75,16 @@ std::string deliveryLine(const Options& options, const JobSummary& summary) {
         text += line("  target         %-16s gain %+.1f dB chosen", level(*options.targetLufs, "LUFS").c_str(),
                      gainStepDecibels(summary.gainStep));
     }
-    text += line("  ceiling        %-16s samples held at %s, %d passes",
+    text += line("  ceiling        %-16s samples held at %s",
                  level(options.ceilingDb, options.truePeak ? "dBTP" : "dBFS").c_str(),
-                 level(toDecibels(summary.sampleCeiling), "dBFS").c_str(), summary.passes);
+                 level(toDecibels(summary.sampleCeiling), "dBFS").c_str());
+    text += line("  passes         %s", describePasses(summary.passes).c_str());
     return text;
+}
+
+// One kind of pass, where any was made.
+void addPasses(std::string& text, int32_t count, const char* what) {
+    if (count > 0) text += ", " + std::to_string(count) + " " + what;
 }
 
 }  // namespace
@@ -88,6 +94,21 @@ std::string level(double decibels, const char* unit) {
     char text[kLineLength];
     std::snprintf(text, sizeof(text), "%+.2f %s", decibels, unit);
     return text;
+}
+
+std::string describeDelay(const JobSummary& summary) {
+    if (summary.truePeakLatency == 0) return std::to_string(summary.latency) + " frames";
+    return std::to_string(summary.latency - summary.truePeakLatency) + " + " +
+           std::to_string(summary.truePeakLatency) + " frames (true-peak stage)";
+}
+
+std::string describePasses(const PassCount& passes) {
+    std::string kinds;
+    addPasses(kinds, passes.search, "gain search");
+    addPasses(kinds, passes.checked, "true-peak check");
+    addPasses(kinds, passes.lowered, "ceiling lowered");
+    addPasses(kinds, 1, "written");
+    return std::to_string(passes.total()) + ": " + kinds.substr(2);
 }
 
 std::string formatFileLine(const Options& options, const JobSummary& summary) {
@@ -108,7 +129,7 @@ std::string formatSummary(const Options& options, const JobSummary& summary) {
     Options used = options;
     used.limiter.gainStep = summary.gainStep;
     text += line("  %s", describeSettings(used).c_str());
-    text += line("  look-ahead %d frames, %s; %lld frames written", summary.latency,
+    text += line("  look-ahead %s, %s; %lld frames written", describeDelay(summary).c_str(),
                  options.keepLatency ? "kept at the start" : "compensated",
                  static_cast<long long>(summary.framesWritten));
     text += line("                 %-16s %s", "input", "output");

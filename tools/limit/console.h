@@ -36,6 +36,10 @@ private:
 std::string level(double decibels, const char* unit);
 // The closing summary of a run, in the units a mastering engineer reads.
 std::string formatSummary(const Options& options, const JobSummary& summary);
+// The delay removed or kept, and the passes a delivery made, in words as the
+// summary and the report give them.
+std::string describeDelay(const JobSummary& summary);
+std::string describePasses(const PassCount& passes);
 // One file of a batch in one line: where it went and what it measures.
 std::string formatFileLine(const Options& options, const JobSummary& summary);
 

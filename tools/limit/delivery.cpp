@@ -17,8 +17,10 @@ namespace limit_tool {
 
 namespace {
 
-// A lowered ceiling that still lets the true peak through is lowered again,
-// at most this many times.
+// The true-peak stage keeps the true peak under its ceiling; what it cannot
+// see (an integer grid's rounding after it, the ends of the file as the fine
+// meter mirrors them) may still come out above. There the ceiling is lowered
+// by the excess and the pass made again, at most this many times.
 constexpr int32_t kMaxCeilingPasses = 8;
 // Each lowering goes this much further than the excess measured: the harder
 // drive it brings raises the overshoot (some 0.02 dB for a lowering by 1.4 dB
@@ -98,7 +100,14 @@ PassPlan planFor(const DeliveryFile& file, int32_t gain) {
     PassPlan plan;
     plan.gainStep = gain;
     plan.ceiling = file.sampleCeiling;
+    // The stage holds the true peak under the sample level by the fine
+    // meter's margin, so that both readings pass the check below; a lowered
+    // ceiling lowers both.
+    if (file.options.truePeak) {
+        plan.truePeakCeiling = file.sampleCeiling * static_cast<float>(fromDecibels(-kFineTruePeakMarginDb));
+    }
     plan.onFileGrid = true;
+    plan.before = file.passes;
     return plan;
 }
 
@@ -114,39 +123,43 @@ double truePeakLimit(const Options& options) {
     return fromDecibels(options.ceilingDb - kTruePeakMarginDb);
 }
 
+// The ceiling brought down by the excess of a true peak measured above it.
+void lowerCeiling(DeliveryFile& file, double truePeak) {
+    const double excess = truePeakLimit(file.options) / truePeak;
+    file.sampleCeiling =
+        snappedCeiling(file.sampleCeiling * excess * fromDecibels(-kCeilingMarginDb), file.gridBits);
+    ++file.passes.lowered;
+}
+
 // A search pass for the loudness alone, at the file's present ceiling.
 void loudnessPass(DeliveryFile& file, int32_t gain, const JobContext& context) {
     PassPlan plan = planFor(file, gain);
     plan.write = false;
     plan.measureTruePeak = false;
     file.last = runPass(file.options, plan, context);
-    ++file.passes;
+    ++file.passes.search;
 }
 
-// Search passes at a gain until the output's true peak (where it is to be
-// held) is within the ceiling; returns whether the ceiling had to come down.
+// Passes at a gain that write nothing until the output's true peak is within
+// the ceiling; returns whether the ceiling had to come down.
 bool settle(DeliveryFile& file, int32_t gain, const JobContext& context) {
     const Options& options = file.options;
-    const double limit = truePeakLimit(options);
-    PassPlan plan = planFor(file, gain);
-    plan.write = false;
-    plan.measureTruePeak = options.truePeak;
-    plan.measureFineTruePeak = options.truePeak;
-    bool lowered = false;
     for (int32_t pass = 1;; ++pass) {
-        plan.ceiling = file.sampleCeiling;
+        PassPlan plan = planFor(file, gain);
+        plan.write = false;
+        plan.measureFineTruePeak = true;
         file.last = runPass(options, plan, context);
-        ++file.passes;
         const double truePeak = heldPeak(file.last.summary);
-        if (!options.truePeak || truePeak <= limit) return lowered;
+        if (truePeak <= truePeakLimit(options)) {
+            ++file.passes.checked;
+            return pass > 1;
+        }
         if (pass == kMaxCeilingPasses) {
             throw ToolError(quoted(options.input) + ": the true peak stays at " +
                             level(toDecibels(truePeak), "dBTP") + " after " +
                             std::to_string(pass) + " lowerings of the ceiling");
         }
-        file.sampleCeiling = snappedCeiling(
-            file.sampleCeiling * limit / truePeak * fromDecibels(-kCeilingMarginDb), file.gridBits);
-        lowered = true;
+        lowerCeiling(file, truePeak);
     }
 }
 
@@ -256,18 +269,24 @@ int32_t searchGain(std::vector<DeliveryFile*>& files, int32_t gain, double targe
     throw ToolError("the gain for " + level(target, "LUFS") + " could not be settled");
 }
 
-// The gain for the target with every file's true peak within the ceiling.
-// Searching at fixed ceilings needs loudness alone, which is cheap; the
-// true-peak passes run only at the gain found, and where they lower a
-// ceiling (the output gets quieter) the search goes on from there.
-int32_t chooseGain(std::vector<DeliveryFile*>& files, double inputLoudness, double target,
-                   int32_t jobs, const JobContext& context) {
+// The gain step the input's loudness points to, where the search starts.
+int32_t firstGain(double inputLoudness, double target) {
     if (!std::isfinite(inputLoudness)) {
         throw ToolError("cannot reach " + level(target, "LUFS") +
                         ": the input is silent or too short to measure its loudness");
     }
-    int32_t gain = kUnityGainStep + static_cast<int32_t>(std::lround((target - inputLoudness) * quillo::kGainStepsPerDecibel));
-    gain = std::min(std::max(gain, kLowestGainStep), kHighestGainStep);
+    const int32_t gain = kUnityGainStep + static_cast<int32_t>(std::lround((target - inputLoudness) * quillo::kGainStepsPerDecibel));
+    return std::min(std::max(gain, kLowestGainStep), kHighestGainStep);
+}
+
+// The album's gain for the target with every file's true peak within the
+// ceiling before any file is written (they share the gain). Searching at
+// fixed ceilings needs loudness alone, which is cheap; the true-peak passes
+// run only at the gain found, and where they lower a ceiling (the output gets
+// quieter) the search goes on from there.
+int32_t chooseAlbumGain(std::vector<DeliveryFile*>& files, double inputLoudness, double target,
+                        int32_t jobs, const JobContext& context) {
+    int32_t gain = firstGain(inputLoudness, target);
     const bool truePeak = files.front()->options.truePeak;
     double slope = kSteepestSlope;
     std::optional<double> known;
@@ -286,15 +305,24 @@ int32_t chooseGain(std::vector<DeliveryFile*>& files, double inputLoudness, doub
     throw ToolError("the gain for " + level(target, "LUFS") + " could not be settled under the ceiling");
 }
 
+// Refuses a written pass whose true peak came out above the ceiling, so that
+// it can be made again under a lower one.
+struct TruePeakAbove {
+    double truePeak;
+};
+
 // The writing pass, which measures the file as written and refuses it unless
-// it keeps the ceiling (and, for a single file, the target).
-JobSummary finalPass(DeliveryFile& file, int32_t gain, bool checkTarget, const JobContext& context) {
+// it keeps the ceiling (and, for a single file, the target). `mayLower`: a
+// true peak above throws TruePeakAbove instead of failing the file.
+JobSummary finalPass(DeliveryFile& file, int32_t gain, bool checkTarget, bool mayLower,
+                     const JobContext& context) {
     const Options& options = file.options;
     PassPlan plan = planFor(file, gain);
     plan.measureFineTruePeak = options.truePeak;
     plan.accept = [&](const JobSummary& summary) {
         const double peak = options.truePeak ? heldPeak(summary) : summary.outputPeak;
         const double limit = options.truePeak ? truePeakLimit(options) : fromDecibels(options.ceilingDb);
+        if (peak > limit && options.truePeak && mayLower) throw TruePeakAbove{peak};
         if (peak > limit) {
             throw ToolError(quoted(options.input) + ": the output would peak at " +
                             level(toDecibels(peak), options.truePeak ? "dBTP" : "dBFS") +
@@ -307,33 +335,37 @@ JobSummary finalPass(DeliveryFile& file, int32_t gain, bool checkTarget, const J
     };
     Options chosen = options;
     chosen.limiter.gainStep = gain;
-    PassResult result = runPass(chosen, plan, context);
-    file.last = std::move(result);
-    ++file.passes;
-    file.last.summary.passes = file.passes;
+    file.last = runPass(chosen, plan, context);
     return file.last.summary;
 }
 
 }  // namespace
 
+// A single file: the gain searched for the target (where one is given), then
+// one pass that writes the file as it measures it. The true-peak stage holds
+// the true peak in that pass; where it still comes out above, the ceiling is
+// lowered and the search and the writing pass made again.
 JobSummary runDelivery(const Options& options, const JobContext& context) {
     const auto started = std::chrono::steady_clock::now();
     DeliveryFile file;
     file.options = options;
     prepare(file, context);
     std::vector<DeliveryFile*> files = {&file};
-    int32_t gain = options.limiter.gainStep;
-    if (options.targetLufs) {
-        const double loudness = file.inputMeter->loudness();
-        // The output's own ceiling and true-peak passes run beside this file's reading.
-        gain = chooseGain(files, loudness, *options.targetLufs, 1, context);
-    } else if (options.truePeak) {
-        onEveryFile(files, 1, [&](DeliveryFile& each) { settle(each, gain, context); });
+    const std::optional<double> target = options.targetLufs;
+    int32_t gain = target ? firstGain(file.inputMeter->loudness(), *target) : options.limiter.gainStep;
+    double slope = kSteepestSlope;
+    for (int32_t lowering = 0;; ++lowering) {
+        if (target) gain = searchGain(files, gain, *target, 1, context, std::nullopt, slope);
+        try {
+            const bool mayLower = lowering < kMaxCeilingPasses;
+            JobSummary summary = finalPass(file, gain, target.has_value(), mayLower, context);
+            summary.processingSeconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            return summary;
+        } catch (const TruePeakAbove& above) {
+            lowerCeiling(file, above.truePeak);
+        }
     }
-    JobSummary summary = finalPass(file, gain, options.targetLufs.has_value(), context);
-    summary.processingSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    return summary;
 }
 
 double runAlbum(std::vector<DeliveryFile>& album, const Options& options, int32_t jobs,
@@ -345,10 +377,12 @@ double runAlbum(std::vector<DeliveryFile>& album, const Options& options, int32_
     for (const DeliveryFile* file : files) {
         if (file->failure.empty()) inputs.push_back(file->inputMeter.get());
     }
-    const int32_t gain = chooseGain(files, combinedLoudness(inputs), *options.targetLufs, jobs, context);
+    const int32_t gain = chooseAlbumGain(files, combinedLoudness(inputs), *options.targetLufs, jobs, context);
     summaries.assign(album.size(), JobSummary{});
     onEveryFile(files, jobs, [&](DeliveryFile& file) {
-        summaries[static_cast<std::size_t>(&file - album.data())] = finalPass(file, gain, false, context);
+        // The files share the gain, so none may come down once any is written:
+        // the checks settled every ceiling, and this pass repeats the one checked.
+        summaries[static_cast<std::size_t>(&file - album.data())] = finalPass(file, gain, false, false, context);
         file.written = true;
     });
     return outputLoudness(files);

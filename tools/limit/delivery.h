@@ -16,12 +16,12 @@ namespace limit_tool {
 constexpr double kTargetTolerance = 0.1;
 
 // One file of a delivery: its options (input and output), the sample ceiling
-// its passes use, and its last search pass.
+// its passes use, the passes made so far, and its last pass.
 struct DeliveryFile {
     Options options;
     int32_t gridBits = 0;  // the output's integer sample grid, 0 for float
     float sampleCeiling = 1.0f;
-    int32_t passes = 0;
+    PassCount passes;
     std::unique_ptr<LevelMeter> inputMeter;  // loudness only
     PassResult last;
     bool written = false;

@@ -1,11 +1,13 @@
 #include "tools/limit/limit_job.h"
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <sstream>
 #include <vector>
 
+#include "dsp/true_peak_stage.h"
 #include "tools/limit/background_meter.h"
 #include "tools/limit/console.h"
 #include "tools/limit/delivery.h"
@@ -158,12 +160,23 @@ void checkInterrupted(const JobContext& context) {
 namespace {
 
 // The scaling around the effect that puts its ceiling at the plan's level,
-// and the output's sample grid.
+// the true-peak stage after it where the plan holds the true peak, and the
+// output's sample grid.
 class Shaping {
 public:
-    Shaping(const PassPlan& plan, int32_t outputFormat, int32_t channels)
+    Shaping(const PassPlan& plan, int32_t outputFormat, int32_t channels, int32_t sampleRate, int32_t block)
         : post(plan.ceiling), pre(1.0f / plan.ceiling), width(channels),
-          gridBits(plan.onFileGrid ? pcmBitsOf(outputFormat) : 0) {}
+          gridBits(plan.onFileGrid ? pcmBitsOf(outputFormat) : 0), truePeakCeiling(plan.truePeakCeiling) {
+        if (truePeakCeiling <= 0.0f) return;
+        stage = std::make_unique<quillo::TruePeakStage>();
+        if (!stage->prepare(static_cast<float>(sampleRate), block)) {
+            throw ToolError("the true-peak stage cannot run at " + std::to_string(sampleRate) + " Hz");
+        }
+        for (auto& line : lines) line.assign(static_cast<std::size_t>(block), 0.0f);
+    }
+
+    // The true-peak stage's delay, which follows the effect's.
+    int32_t latency() const { return stage ? stage->latency() : 0; }
 
     const float* before(const float* input, int64_t frames) {
         if (post == 1.0f) return input;
@@ -176,14 +189,33 @@ public:
         if (post != 1.0f) {
             for (int64_t i = 0; i < count; ++i) output[i] *= post;
         }
+        if (stage) holdTruePeak(output, frames);
         if (gridBits != 0) snapToPcmGrid(output, count, gridBits);
     }
 
 private:
+    // The stage takes the two channels apart; a mono file's second is silence.
+    void holdTruePeak(float* output, int64_t frames) {
+        float* left = lines[0].data();
+        float* right = lines[1].data();
+        for (int64_t n = 0; n < frames; ++n) {
+            left[n] = output[n * width];
+            right[n] = width > 1 ? output[n * width + 1] : 0.0f;
+        }
+        stage->process(left, right, static_cast<int32_t>(frames), truePeakCeiling);
+        for (int64_t n = 0; n < frames; ++n) {
+            output[n * width] = left[n];
+            if (width > 1) output[n * width + 1] = right[n];
+        }
+    }
+
     float post;
     float pre;
     int32_t width;
     int32_t gridBits;
+    float truePeakCeiling;
+    std::unique_ptr<quillo::TruePeakStage> stage;
+    std::array<std::vector<float>, quillo::kChannels> lines;
     std::vector<float> scaled;
 };
 
@@ -217,10 +249,11 @@ void streamAudio(AudioReader& reader, BlockRunner& runner, Shaping& shaping, Out
     }
 }
 
-std::string reportSettings(const Options& options, const AudioFormat& format, int32_t latency) {
+std::string reportSettings(const Options& options, const JobSummary& summary) {
     std::ostringstream text;
-    text << describeSettings(options) << "; " << format.sampleRate << " Hz; look-ahead " << latency
-         << " frames " << (options.keepLatency ? "kept" : "compensated");
+    text << describeSettings(options) << "; " << summary.input.sampleRate << " Hz; look-ahead "
+         << describeDelay(summary) << " " << (options.keepLatency ? "kept" : "compensated");
+    if (options.delivery()) text << "; passes " << describePasses(summary.passes);
     return text.str();
 }
 
@@ -244,7 +277,7 @@ ReportData reportOf(const Options& options, const JobSummary& summary, const Ana
     const AudioFormat& input = summary.input;
     ReportData report;
     report.title = options.input + "  \u2192  " + options.output;
-    report.settings = reportSettings(options, input, summary.latency);
+    report.settings = reportSettings(options, summary);
     report.seconds = static_cast<double>(summary.framesRead) / input.sampleRate;
     report.channels = analysis.envelopes->traces(summary.framesRead);
     report.ceilingDb = options.ceilingDb;
@@ -285,6 +318,7 @@ PassResult runPass(const Options& options, const PassPlan& plan, const JobContex
     summary.outputFormat = chooseOutputFormat(input, options.output, options.floatOutput);
     summary.gainStep = plan.gainStep;
     summary.sampleCeiling = plan.ceiling;
+    summary.passes = plan.before;
 
     std::unique_ptr<PendingFile> outputFile;
     std::unique_ptr<AudioWriter> writer;
@@ -301,9 +335,10 @@ PassResult runPass(const Options& options, const PassPlan& plan, const JobContex
     LimiterSettings limiter = options.limiter;
     limiter.gainStep = plan.gainStep;
     HostedEffect effect(static_cast<float>(input.sampleRate), options.blockSize, parameterValues(limiter));
-    summary.latency = effect.latency();
     BlockRunner runner(effect, input.channels, options.limiter.channels);
-    Shaping shaping(plan, summary.outputFormat, input.channels);
+    Shaping shaping(plan, summary.outputFormat, input.channels, input.sampleRate, options.blockSize);
+    summary.truePeakLatency = shaping.latency();
+    summary.latency = effect.latency() + summary.truePeakLatency;
     Analysis analysis(input, options, plan, reportFile != nullptr);
     FrameQueue queue(input.channels);
     OutputStage stage(writer.get(), analysis, queue, summary.latency, options.keepLatency,

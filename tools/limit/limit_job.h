@@ -1,7 +1,7 @@
 // One run of the tool on one file: read the input, limit it through the hosted
 // plug-in, write the output (and the report) beside their targets, measure both
 // sides, and put the files in place only when everything succeeded. Delivery
-// runs (a ceiling, true peak, a loudness target) make several such passes.
+// runs (a ceiling, true peak, a loudness target) may make several such passes.
 #pragma once
 
 #include <atomic>
@@ -24,12 +24,22 @@ constexpr int32_t kMaxSampleRate = 384000;
 // Files shorter than this finish before a progress bar would be of use.
 constexpr double kProgressMinSeconds = 5.0;
 
+// The passes a delivery made before the one that wrote the file, by what
+// they were for.
+struct PassCount {
+    int32_t search = 0;   // loudness only, finding the gain for a target
+    int32_t checked = 0;  // true peak measured and within, nothing written
+    int32_t lowered = 0;  // true peak measured and above: the ceiling came down
+    int32_t total() const { return search + checked + lowered + 1; }
+};
+
 struct JobSummary {
     AudioFormat input;
     int32_t outputFormat = 0;
     int64_t framesRead = 0;
     int64_t framesWritten = 0;
-    int32_t latency = 0;
+    int32_t latency = 0;  // the delay removed (or kept), the true-peak stage's included
+    int32_t truePeakLatency = 0;  // of it, the true-peak stage's
     double inputPeak = 0.0;  // linear
     double outputPeak = 0.0;
     double inputTruePeak = 0.0;
@@ -44,7 +54,7 @@ struct JobSummary {
     // its output was scaled back to (linear, 1 for none), and the passes made.
     int32_t gainStep = kUnityGainStep;
     float sampleCeiling = 1.0f;
-    int32_t passes = 1;
+    PassCount passes;
     // Where the output's true peak was highest.
     int64_t truePeakFrame = 0;
     int32_t truePeakChannel = 0;
@@ -64,6 +74,9 @@ struct PassPlan {
     // its output by the level after it, so the limiter holds the output
     // there with its own character. 1: no scaling at all (the plain run).
     float ceiling = 1.0f;
+    // The level the true-peak stage holds the output's true peak to after
+    // that scaling (linear); 0: no stage.
+    float truePeakCeiling = 0.0f;
     // Measure the samples on the output's integer grid, as the file holds them.
     bool onFileGrid = false;
     // False: a search pass that measures only the output and writes nothing.
@@ -73,8 +86,11 @@ struct PassPlan {
     bool measureTruePeak = true;
     bool measureFineTruePeak = false;
     // Called with the figures before the files are put in place; throws
-    // ToolError to refuse them (nothing is written then).
+    // (ToolError, or what its caller catches) to refuse them: nothing is
+    // written then.
     std::function<void(const JobSummary&)> accept;
+    // The passes made before this one, for the summary and the report.
+    PassCount before;
 };
 
 // A pass's figures, and its output meter kept for loudness across files.
