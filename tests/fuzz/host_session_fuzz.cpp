@@ -189,16 +189,15 @@ private:
         return instances.empty() ? nullptr : &instances[choice % instances.size()];
     }
 
-    // The process-wide timing is that of the last rate any instance applied,
-    // or the reference once no instance is left; a new instance reports its delay.
+    // Each instance has timing of its own: a new one reports the delay of the
+    // rate it starts at, whatever rates others run at.
     void create() {
         if (instances.size() >= kMaxInstances) return;
-        if (instances.empty()) processRate = kStartRate;
         AEffect* effect = VSTPluginMain(hostCallback);
         PROMISE(effect != nullptr && effect->magic == kEffectMagic, "no effect record");
         Instance instance;
         instance.effect = effect;
-        instance.expectedDelay = expectedLatency(processRate);
+        instance.expectedDelay = expectedLatency(kStartRate);
         instances.push_back(instance);
     }
 
@@ -306,7 +305,6 @@ private:
     void applyRate(Instance& instance, float rate) {
         instance.rate = rate;
         instance.expectedDelay = expectedLatency(rate);
-        processRate = rate;
     }
 
     void setParameter(ByteReader& in) {
@@ -340,7 +338,6 @@ private:
     }
 
     std::vector<Instance> instances;
-    float processRate = kStartRate;
     std::array<char, kTextBytes> text{};
     std::vector<unsigned char> structures;
     VstPinProperties pin{};
