@@ -18,7 +18,6 @@ constexpr char kExtTimerSupport[] = "clap.timer-support";
 constexpr char kExtPosixFdSupport[] = "clap.posix-fd-support";
 constexpr char kExtRender[] = "clap.render";
 constexpr char kExtTail[] = "clap.tail";
-constexpr char kExtThreadCheck[] = "clap.thread-check";
 
 // Parameters. Values are plain (in the parameter's own range), not normalised.
 using ParamInfoFlags = uint32_t;
@@ -139,11 +138,6 @@ struct PluginState {
 };
 static_assert(sizeof(PluginState) == 2 * sizeof(void*), "state table");
 
-struct HostState {
-    void(CLAP_CALL* mark_dirty)(const Host* host);
-};
-static_assert(sizeof(HostState) == sizeof(void*), "host state table");
-
 // The editor. Hosts embed it in a window of the named system; sizes are in
 // physical pixels for both systems we support.
 constexpr char kWindowApiWin32[] = "win32";
@@ -194,15 +188,6 @@ struct PluginGui {
 };
 static_assert(sizeof(PluginGui) == 15 * sizeof(void*), "editor table");
 static_assert(offsetof(PluginGui, set_parent) == 10 * sizeof(void*), "embedding");
-
-struct HostGui {
-    void(CLAP_CALL* resize_hints_changed)(const Host* host);
-    bool(CLAP_CALL* request_resize)(const Host* host, uint32_t width, uint32_t height);
-    bool(CLAP_CALL* request_show)(const Host* host);
-    bool(CLAP_CALL* request_hide)(const Host* host);
-    void(CLAP_CALL* closed)(const Host* host, bool was_destroyed);
-};
-static_assert(sizeof(HostGui) == 5 * sizeof(void*), "host editor table");
 
 // An embedded editor on Linux has no loop of its own: its ticks come from
 // the host's timers and its display connection's events from the host's
@@ -256,12 +241,5 @@ struct PluginTail {
     uint32_t(CLAP_CALL* get)(const Plugin* plugin);
 };
 static_assert(sizeof(PluginTail) == sizeof(void*), "tail table");
-
-// Lets the plug-in refuse calls made on the wrong thread instead of guessing.
-struct HostThreadCheck {
-    bool(CLAP_CALL* is_main_thread)(const Host* host);
-    bool(CLAP_CALL* is_audio_thread)(const Host* host);
-};
-static_assert(sizeof(HostThreadCheck) == 2 * sizeof(void*), "host thread check table");
 
 }  // namespace clap

@@ -10,7 +10,6 @@ namespace {
 void note(const Host* host, std::string what) { if (host) ClapPlugin::of(host).requests.push_back(std::move(what)); }
 
 const HostLatency latency{[](const Host* host) { note(host, "latency.changed"); }};
-const HostState state{[](const Host* host) { note(host, "state.mark_dirty"); }};
 const HostParams params{
     [](const Host* host, ParamRescanFlags flags) { note(host, "params.rescan " + std::to_string(flags)); },
     [](const Host* host, Id id, ParamClearFlags) { note(host, "params.clear " + std::to_string(id)); },
@@ -27,15 +26,12 @@ const HostPosixFdSupport descriptors{
     [](const Host* host, int fd, PosixFdFlags) { return host && ClapPlugin::of(host).descriptors.insert(fd).second; },
     [](const Host* host, int fd, PosixFdFlags) { return host && ClapPlugin::of(host).descriptors.count(fd) > 0; },
     [](const Host* host, int fd) { return host && ClapPlugin::of(host).descriptors.erase(fd) > 0; }};
-const HostThreadCheck threads{
-    [](const Host* host) { return host && std::this_thread::get_id() == ClapPlugin::of(host).mainThread; },
-    [](const Host* host) { return host && std::this_thread::get_id() == ClapPlugin::of(host).audioThread; }};
 
 const void* CLAP_CALL hostExtension(const Host* host, const char* id) {
     if (host == nullptr || id == nullptr) return nullptr;
     const bool loop = ClapPlugin::of(host).editorLoop;
     const std::pair<const char*, const void*> offered[] = {
-        {kExtLatency, &latency}, {kExtParams, &params}, {kExtState, &state}, {kExtThreadCheck, &threads},
+        {kExtLatency, &latency}, {kExtParams, &params},
         {kExtTimerSupport, loop ? &timers : nullptr}, {kExtPosixFdSupport, loop ? &descriptors : nullptr}};
     for (const auto& [name, table] : offered)
         if (std::strcmp(name, id) == 0) return table;
@@ -121,7 +117,6 @@ ClapPlugin::~ClapPlugin() {
 bool ClapPlugin::start(double rate, uint32_t minFrames, uint32_t maxFrames) {
     if (!valid() || active) return false;
     active = plugin->activate(plugin, rate, minFrames, maxFrames);
-    audioThread = std::this_thread::get_id();
     processing = active && plugin->start_processing(plugin);
     return processing;
 }
@@ -144,7 +139,6 @@ ProcessStatus ClapPlugin::process(float* const* inputs, float* const* outputs, u
     AudioBuffer out{const_cast<float**>(outputs), nullptr, channels, 0, 0};
     const Process block{steadyTime, frames, nullptr, &in, &out, 1, 1, &inEvents, &outEvents};
     output.clear();
-    audioThread = std::this_thread::get_id();
     const ProcessStatus status = plugin->process(plugin, &block);
     steadyTime += frames;
     pending.clear();

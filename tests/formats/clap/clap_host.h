@@ -7,7 +7,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "formats/clap/clap_extensions.h"
@@ -70,8 +69,6 @@ public:
     std::map<Id, uint32_t> timers;      // period in ms by identifier
     std::set<int> descriptors;
     const bool editorLoop;
-    const std::thread::id mainThread = std::this_thread::get_id();
-    std::thread::id audioThread = mainThread;  // the last to start processing or process
 
 private:
     Host host;
