@@ -221,37 +221,31 @@ void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, cons
         if (length - delayWritePos < stretch) stretch = length - delayWritePos;
         if (length - Q < stretch) stretch = length - Q;
         if (stretch > kPairFrames * quillo::kPipelinePairs) stretch = kPairFrames * quillo::kPipelinePairs;
-        const int32_t frames = stretch - stretch % kPairFrames;
-        if (frames > 0) {
-            st.pairs = frames / kPairFrames;
-            st.D0 = delayWritePos;
-            st.in = inputRing + kChannels * P;
-            st.delayedWrite = delayedSignal + kChannels * delayWritePos;
-            st.delayedRead = delayedSignal + kChannels * P;
-            st.brickHere = brickGain + kChannels * P;
-            st.brickAhead = brickGain + kChannels * Q;
-            for (int32_t ch = 0; ch < kChannels; ++ch) st.out[ch] = results[ch] + done;
-            stateToLanes();
-            if (runsPastLine(c.softBase, W, frames)) {
-                moveToFront(scratch->softLine, c.softBase, W);
-                c.softBase = 0;
-            }
-            if (p.link && runsPastLine(c.linkBase, W, frames)) {
-                moveToFront(scratch->softLinkLine, c.linkBase, W);
-                moveToFront(scratch->brickLinkLine, c.linkBase, W);
-                c.linkBase = 0;
-            }
-            pipeline(st);
-            c.softBase += frames;
-            if (p.link) c.linkBase += frames;
-            readPos = P + frames < length ? P + frames : P + frames - length;
-            delayWritePos = delayWritePos + frames < length ? delayWritePos + frames : delayWritePos + frames - length;
+        const int32_t frames = stretch;
+        st.pairs = frames / kPairFrames;
+        st.oddFrame = frames % kPairFrames != 0;
+        st.D0 = delayWritePos;
+        st.in = inputRing + kChannels * P;
+        st.delayedWrite = delayedSignal + kChannels * delayWritePos;
+        st.delayedRead = delayedSignal + kChannels * P;
+        st.brickHere = brickGain + kChannels * P;
+        st.brickAhead = brickGain + kChannels * Q;
+        for (int32_t ch = 0; ch < kChannels; ++ch) st.out[ch] = results[ch] + done;
+        stateToLanes();
+        if (runsPastLine(c.softBase, W, frames)) {
+            moveToFront(scratch->softLine, c.softBase, W);
+            c.softBase = 0;
         }
-        if (stretch != frames) {
-            stateFromLanes();
-            float* const last[kChannels] = {results[0] + done + frames, results[1] + done + frames};
-            genericFrames(last, 1, p, r, len, blockMin, needle);
+        if (p.link && runsPastLine(c.linkBase, W, frames)) {
+            moveToFront(scratch->softLinkLine, c.linkBase, W);
+            moveToFront(scratch->brickLinkLine, c.linkBase, W);
+            c.linkBase = 0;
         }
+        pipeline(st);
+        c.softBase += frames;
+        if (p.link) c.linkBase += frames;
+        readPos = P + frames < length ? P + frames : P + frames - length;
+        delayWritePos = delayWritePos + frames < length ? delayWritePos + frames : delayWritePos + frames - length;
         done += stretch;
     }
 

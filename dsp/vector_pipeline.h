@@ -81,8 +81,10 @@ struct PipelineState {
     bool iq, link;
     float knee;
 
-    // This stretch: frames 0 .. kPairFrames * pairs - 1.
+    // This stretch: frames 0 .. kPairFrames * pairs - 1, and one more frame
+    // after them where oddFrame holds.
     int32_t pairs;
+    bool oddFrame;
     int32_t D0;                 // delayed write position of frame 0
     const float* in;            // inputRing at frame 0
     float* delayedWrite;        // delayedSignal at D0
