@@ -166,7 +166,7 @@ private:
     float* delayedSignal = nullptr;
     float* brickGain = nullptr;
     float* pieceOut = nullptr;  // the results of one piece, channel ch from [ch * blockSize]
-    quillo::PipelineScratch* scratch = nullptr;  // the vector path's stage-to-stage values
+    quillo::PipelineScratch* scratch = nullptr;  // the vector path's history lines and carried state
     int32_t length = 0;     // L
     int32_t blockSize = 0;  // the longest piece
     int32_t readPos = 0;
