@@ -21,8 +21,9 @@ constexpr int32_t kPairFloats = kPairFrames * kChannels;
 static_assert(kPairFloats == kLanes, "a frame pair fills one register");
 
 // Longest stretch of frame pairs one pipeline run takes (longer stretches run
-// as several).
-constexpr int32_t kPipelinePairs = 256;
+// as several, each filling and draining the pipeline): room for the blocks
+// hosts use, whose runs then end only where a ring position wraps.
+constexpr int32_t kPipelinePairs = 2048;
 // The output stage runs this many pairs behind the follower.
 constexpr int32_t kPipelineDepth = 6;
 
