@@ -33,7 +33,7 @@ void LimiterEngine::process(float** inputs, float** outputs, int32_t frames, con
         if (sound == frames) return;
         resting = false;
     } else {
-        runFrames(inputs, outputs, 0, sound, p, r, accumulate);
+        if (sound > 0) runFrames(inputs, outputs, 0, sound, p, r, accumulate);
         if (quietFrames + sound >= restFrames && settled(p)) {
             restartState();
             if (sound == frames) return;
