@@ -143,6 +143,7 @@ private:
                       const Routing& r, bool accumulate);
     void updateMeters(const Routing& r, const float* blockMin, const float* needle);
     void inputStage(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r);
+    void inputChannels(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r);
     void genericFrames(float* const* results, int32_t count, const BlockParameters& p, const Routing& r,
                        const Lengths& len, float* blockMin, float* needle);
     void outputStage(float* const* results, int32_t count, const Routing& r, float* needle);

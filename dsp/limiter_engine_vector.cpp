@@ -237,17 +237,12 @@ void LimiterEngine::vectorPiece(float** inputs, float** outputs, int32_t offset,
 // (before the stereo link changed them); each needle the lowest brickwall gain
 // that reached its written output.
 void LimiterEngine::updateMeters(const Routing& r, const float* blockMin, const float* needle) {
-    const bool processed[kChannels] = {r.leftActive == 1, r.rightActive == 1};
-    const bool written[kChannels] = {r.writeLeft, r.writeRight};
-    SharedValue<float>* needles[kChannels] = {&meterLeft, &meterRight};
     float lamp = kneeLamp;
-    for (int32_t ch = 0; ch < kChannels; ++ch) {
-        if (processed[ch]) lamp = quillo::minimumOf(lamp, blockMin[ch]);
-    }
+    if (r.leftActive == 1) lamp = quillo::minimumOf(lamp, blockMin[0]);
+    if (r.rightActive == 1) lamp = quillo::minimumOf(lamp, blockMin[1]);
     kneeLamp = lamp;
-    for (int32_t ch = 0; ch < kChannels; ++ch) {
-        if (written[ch]) *needles[ch] = quillo::minimumOf(*needles[ch], needle[ch]);
-    }
+    if (r.writeLeft) meterLeft = quillo::minimumOf(meterLeft, needle[0]);
+    if (r.writeRight) meterRight = quillo::minimumOf(meterRight, needle[1]);
 }
 
 // One pipeline run from readPos: at most the frames left, up to the first
@@ -297,12 +292,19 @@ int32_t LimiterEngine::runStretch(float* const* results, int32_t done, int32_t l
 // channel that is not read keeps its contents. A piece wraps around the ring
 // at most once (it is shorter than the ring).
 void LimiterEngine::inputStage(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r) {
-    const int32_t first = n < length - readPos ? n : length - readPos;
-    if (r.leftActive != 0 && r.rightActive != 0) {
-        admitRun(inputs[0] + offset, inputs[1] + offset, inputRing + kChannels * readPos, first, gain);
-        if (first < n) admitRun(inputs[0] + offset + first, inputs[1] + offset + first, inputRing, n - first, gain);
+    if (r.leftActive == 0 || r.rightActive == 0) {
+        inputChannels(inputs, offset, n, gain, r);
         return;
     }
+    const int32_t first = n < length - readPos ? n : length - readPos;
+    admitRun(inputs[0] + offset, inputs[1] + offset, inputRing + kChannels * readPos, first, gain);
+    if (first < n) admitRun(inputs[0] + offset + first, inputs[1] + offset + first, inputRing, n - first, gain);
+}
+
+// The input stage of the channels read when not both are, one sample at a
+// time (kept apart, so that the common case needs no registers saved for it).
+void LimiterEngine::inputChannels(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r) {
+    const int32_t first = n < length - readPos ? n : length - readPos;
     const bool active[kChannels] = {r.leftActive != 0, r.rightActive != 0};
     for (int32_t ch = 0; ch < kChannels; ++ch) {
         if (!active[ch]) continue;
