@@ -1,9 +1,9 @@
 // process() on loud stereo noise at the reference rate with the plug-in's
 // default parameters, in blocks of a few host block sizes, and the two serial
 // recursions of the vector path alone, as the floor: ns per stereo frame
-// (medians over repeated runs), times real time, and the engine's time over
-// the slower recursion's, summed up at the end; then the true-peak stage on
-// the engine's output.
+// (medians over repeated runs), times real time, the engine's time over the
+// slower recursion's, and what a block costs beyond its frames, summed up at
+// the end; then the true-peak stage on the engine's output.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -35,6 +35,10 @@ constexpr float kDefaultKnee = 89.0f;
 // Block sizes: a small one, a common one and a large one; each figure is the
 // median of this many runs.
 constexpr int64_t kSmallBlock = 32, kCommonBlock = 512, kLargeBlock = 4096;
+// The sizes the cost of a block is fitted over, a + b x frames: from a pair of
+// frames to the large block, four times longer each (2 and 8 weigh the fixed
+// part, 512 and 4096 the part per frame).
+constexpr int64_t kFitBlocks[] = {2, 8, kSmallBlock, 128, kCommonBlock, kLargeBlock};
 constexpr int kRepetitions = 5;
 constexpr double kMinTime = 0.5;
 
@@ -183,6 +187,31 @@ void truePeakStage(benchmark::State& state) {
 
 double timesRealTime(double ns) { return ns > 0.0 ? 1e9 / (ns * quillo::kReferenceRate) : 0.0; }
 
+struct BlockCost {
+    double perBlock;  // a, ns
+    double perFrame;  // b, ns
+};
+
+// a + b x frames through the medians' ns per block, by least squares on the
+// relative error (each block size counts alike, not the longest most).
+BlockCost fitBlockCost(const quillo_bench::MedianReporter& r) {
+    double sw = 0.0, sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
+    for (const int64_t block : kFitBlocks) {
+        const double perFrame = r.median("processBlocks/" + std::to_string(block));
+        if (perFrame <= 0.0) return {0.0, 0.0};
+        const double x = static_cast<double>(block);
+        const double y = perFrame * x;
+        const double w = 1.0 / (y * y);
+        sw += w;
+        sx += w * x;
+        sy += w * y;
+        sxx += w * x * x;
+        sxy += w * x * y;
+    }
+    const double b = (sw * sxy - sx * sy) / (sw * sxx - sx * sx);
+    return {(sy - b * sx) / sw, b};
+}
+
 void printSummary(const quillo_bench::MedianReporter& r) {
     const double small = r.median("processBlocks/" + std::to_string(kSmallBlock));
     const double common = r.median("processBlocks/" + std::to_string(kCommonBlock));
@@ -207,14 +236,18 @@ void printSummary(const quillo_bench::MedianReporter& r) {
                 static_cast<long long>(kSmallBlock), stageSmall, small > 0.0 ? stageSmall / small : 0.0);
     std::printf("  true-peak stage, %4lld-frame blocks  %6.2f ns  (%.2f x the engine's)\n",
                 static_cast<long long>(kCommonBlock), stageCommon, common > 0.0 ? stageCommon / common : 0.0);
+    const BlockCost cost = fitBlockCost(r);
+    std::printf("  engine per block, fitted over %lld to %lld frames: %.0f ns + %.2f ns per frame\n",
+                static_cast<long long>(kFitBlocks[0]), static_cast<long long>(kLargeBlock), cost.perBlock,
+                cost.perFrame);
 }
 
 }  // namespace
 
 BENCHMARK(processBlocks)
-    ->Arg(kSmallBlock)
-    ->Arg(kCommonBlock)
-    ->Arg(kLargeBlock)
+    ->Apply([](benchmark::internal::Benchmark* b) {
+        for (const int64_t block : kFitBlocks) b->Arg(block);
+    })
     ->MinTime(kMinTime)
     ->Repetitions(kRepetitions)
     ->ReportAggregatesOnly(true);

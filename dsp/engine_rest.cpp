@@ -14,6 +14,24 @@ using quillo::kChannels;
 
 }  // namespace
 
+// A block longer than the reset's block size runs as the host would have cut
+// it: pieces of at most that size, one after the other. Every block runs with
+// the timing of the last reset: the rings and histories were laid out for it.
+// (Beside process, which it is part of: one call less for every block.)
+void LimiterEngine::runFrames(float** inputs, float** outputs, int32_t offset, int32_t frames,
+                              const BlockParameters& p, const Routing& r, bool accumulate) {
+    const bool generic = forceGeneric || !vectorUsable;
+    for (int32_t done = 0; done < frames;) {
+        const int32_t n = frames - done < blockSize ? frames - done : blockSize;
+        if (generic) {
+            genericPiece(inputs, outputs, offset + done, n, p, r, accumulate);
+        } else {
+            vectorPiece(inputs, outputs, offset + done, n, p, r, accumulate);
+        }
+        done += n;
+    }
+}
+
 #if defined(__i386__) && defined(_WIN32)
 // 32-bit Windows hosts may call in with a stack aligned to 4 bytes only; the
 // vector code below needs 16.
@@ -40,7 +58,7 @@ void LimiterEngine::process(float** inputs, float** outputs, int32_t frames, con
         if (sound == frames) return;
         resting = false;
     } else {
-        runFrames(inputs, outputs, 0, sound, p, r, accumulate);
+        if (sound > 0) runFrames(inputs, outputs, 0, sound, p, r, accumulate);
         if (quietFrames + sound >= restFrames && settled(p)) {
             restartState();
             if (sound == frames) return;

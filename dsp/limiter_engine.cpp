@@ -124,6 +124,10 @@ bool LimiterEngine::reset(int32_t newBlockSize, const EngineTiming& timing) {
 
     resetLengths = lengthsOf(timing);
     windowReciprocalExact = exactReciprocal(timing.windowLength);
+    // The vector path needs at least two entries of history and one frame
+    // per segment.
+    vectorUsable = resetLengths.window >= quillo::kPairFrames && resetLengths.segment >= 1;
+    chooseEncoding();
     delay = latencyOf(timing);
     // Long enough for the silence to pass the look-ahead twice over, both
     // windows and every entry of the segment store.
@@ -176,61 +180,22 @@ void LimiterEngine::resetNeedles() {
     meterRight = 1.0f;
 }
 
-// A block longer than the reset's block size runs as the host would have cut
-// it: pieces of at most that size, one after the other. Every block runs with
-// the timing of the last reset: the rings and histories were laid out for it.
-void LimiterEngine::runFrames(float** inputs, float** outputs, int32_t offset, int32_t frames,
+// ---- Generic path ----------------------------------------------------------------
+
+// One piece position by position. The whole piece's input enters the ring
+// before any output is written, so buffers shared between inputs and outputs
+// give the same result as separate ones.
+void LimiterEngine::genericPiece(float** inputs, float** outputs, int32_t offset, int32_t n,
                                  const BlockParameters& p, const Routing& r, bool accumulate) {
-    const Lengths& len = resetLengths;
-    // The vector path needs at least two entries of history and one frame per
-    // segment.
-    const bool generic = forceGeneric || len.window < quillo::kPairFrames || len.segment < 1;
-    for (int32_t done = 0; done < frames;) {
-        const int32_t n = frames - done < blockSize ? frames - done : blockSize;
-        runPiece(inputs, outputs, offset + done, n, p, r, accumulate, len, generic);
-        done += n;
-    }
-}
-
-void LimiterEngine::runPiece(float** inputs, float** outputs, int32_t offset, int32_t n,
-                             const BlockParameters& p, const Routing& r, bool accumulate,
-                             const Lengths& len, bool generic) {
-    // The whole piece's input enters the ring before any output is written, so
-    // buffers shared between inputs and outputs give the same result as
-    // separate ones.
     inputStage(inputs, offset, n, p.inputGain, r);
-
+    stateFromLanes();
     float blockMin[kChannels] = {1.0f, 1.0f};
     float needle[kChannels] = {1.0f, 1.0f};
-    if (generic) {
-        stateFromLanes();
-        float* const results[kChannels] = {pieceOut, pieceOut + blockSize};
-        genericFrames(results, n, p, r, len, blockMin, needle);
-        writeOutputs(outputs, offset, n, r, accumulate);
-    } else {
-        vectorPiece(outputs, offset, n, p, r, accumulate, blockMin, needle);
-    }
+    float* const results[kChannels] = {pieceOut, pieceOut + blockSize};
+    genericFrames(results, n, p, r, resetLengths, blockMin, needle);
+    writeOutputs(outputs, offset, n, r, accumulate);
     updateMeters(r, blockMin, needle);
 }
-
-// The knee lamp takes the soft stage's block minima of the processed channels
-// (before the stereo link changed them); each needle the lowest brickwall gain
-// that reached its written output.
-void LimiterEngine::updateMeters(const Routing& r, const float* blockMin, const float* needle) {
-    const bool processed[kChannels] = {r.leftActive == 1, r.rightActive == 1};
-    const bool written[kChannels] = {r.writeLeft, r.writeRight};
-    SharedValue<float>* needles[kChannels] = {&meterLeft, &meterRight};
-    float lamp = kneeLamp;
-    for (int32_t ch = 0; ch < kChannels; ++ch) {
-        if (processed[ch]) lamp = minimumOf(lamp, blockMin[ch]);
-    }
-    kneeLamp = lamp;
-    for (int32_t ch = 0; ch < kChannels; ++ch) {
-        if (written[ch]) *needles[ch] = minimumOf(*needles[ch], needle[ch]);
-    }
-}
-
-// ---- Generic path ----------------------------------------------------------------
 
 // The gain stages, the stereo link and the output stage for count frames from
 // readPos; each channel's results go to its results buffer.

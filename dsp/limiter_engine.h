@@ -110,7 +110,7 @@ public:
     void useGenericPathForTesting(bool on) { forceGeneric = on; }
     // Tests only: run the vector path with SSE2 instructions even where AVX is
     // usable (both give the same bits).
-    void useSse2ForTesting(bool on) { forceSse2 = on; }
+    void useSse2ForTesting(bool on);
     // Whether the vector path runs with AVX instructions on this machine.
     static bool avxUsable();
 
@@ -139,16 +139,19 @@ private:
     static Lengths lengthsOf(const EngineTiming& t);
     bool allocateRings(int32_t newBlockSize);
 
-    void runPiece(float** inputs, float** outputs, int32_t offset, int32_t n, const BlockParameters& p,
-                  const Routing& r, bool accumulate, const Lengths& len, bool generic);
+    void genericPiece(float** inputs, float** outputs, int32_t offset, int32_t n, const BlockParameters& p,
+                      const Routing& r, bool accumulate);
     void updateMeters(const Routing& r, const float* blockMin, const float* needle);
     void inputStage(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r);
+    void inputChannels(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r);
     void genericFrames(float* const* results, int32_t count, const BlockParameters& p, const Routing& r,
                        const Lengths& len, float* blockMin, float* needle);
     void outputStage(float* const* results, int32_t count, const Routing& r, float* needle);
-    void vectorPiece(float** outputs, int32_t offset, int32_t n, const BlockParameters& p,
-                     const Routing& r, bool accumulate, float* blockMin, float* needle);
+    void vectorPiece(float** inputs, float** outputs, int32_t offset, int32_t n, const BlockParameters& p,
+                     const Routing& r, bool accumulate);
     void pipelineConstants(quillo::PipelineState& st, const BlockParameters& p);
+    int32_t runStretch(float* const* results, int32_t done, int32_t left, bool link);
+    void chooseEncoding();
     void writeOutputs(float** outputs, int32_t offset, int32_t n, const Routing& r, bool accumulate);
     void runSoftStage(int32_t start, const quillo::SoftCoefficients& c, int32_t n, const Lengths& len,
                       float* blockMin);
@@ -164,7 +167,7 @@ private:
     float* delayedSignal = nullptr;
     float* brickGain = nullptr;
     float* pieceOut = nullptr;  // the results of one piece, channel ch from [ch * blockSize]
-    quillo::PipelineScratch* scratch = nullptr;  // the vector path's stage-to-stage values
+    quillo::PipelineScratch* scratch = nullptr;  // the vector path's history lines and carried state
     int32_t length = 0;     // L
     int32_t blockSize = 0;  // the longest piece
     int32_t readPos = 0;
@@ -177,6 +180,10 @@ private:
     int32_t restFrames = 0;    // the silence a rest needs
     bool forceGeneric = false;
     bool forceSse2 = false;
+    bool vectorUsable = false;  // the reset's lengths suit the vector path
+    // The vector path's units in the encoding chosen (AVX where usable).
+    void (*pipelineRun)(quillo::PipelineState&) = nullptr;
+    void (*admitRun)(const float*, const float*, float*, int32_t, float) = nullptr;
     bool lanesHoldState = false;    // the vector path's carried state and lines are current, not the members below
     bool constantsCurrent = false;  // the vector path's block constants are those of the last block
     Lengths resetLengths{};

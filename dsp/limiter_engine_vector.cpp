@@ -65,6 +65,17 @@ void moveToFront(float (*line)[kChannels], int32_t base, int32_t W) {
 
 bool LimiterEngine::avxUsable() { return kAvx; }
 
+void LimiterEngine::useSse2ForTesting(bool on) {
+    forceSse2 = on;
+    chooseEncoding();
+}
+
+void LimiterEngine::chooseEncoding() {
+    const bool avx = kAvx && !forceSse2;
+    pipelineRun = avx ? quillo::runPipelineAvx : quillo::runPipelineSse2;
+    admitRun = avx ? quillo::admitFramesAvx : quillo::admitFramesSse2;
+}
+
 // A power of two whose reciprocal is a normal float: dividing by it and
 // multiplying by its reciprocal give the same bits.
 bool LimiterEngine::exactReciprocal(float v) {
@@ -164,9 +175,6 @@ void LimiterEngine::stateFromLanes() {
 // The block's constants of a pipeline run, made again only when the
 // parameters they depend on change (and after a reset).
 void LimiterEngine::pipelineConstants(quillo::PipelineState& st, const BlockParameters& p) {
-    st.minSoft = _mm_set1_ps(1.0f);
-    st.needle = _mm_set1_ps(1.0f);
-    if (constantsCurrent && st.knee == p.knee && st.iq == (p.iq == 1) && st.link == p.link) return;
     const Lengths& len = resetLengths;
     const quillo::SoftCoefficients c = quillo::softCoefficients(p.knee, p.iq, len.timing.rateInverse);
     st.attack = _mm_set1_ps(c.attack);
@@ -193,79 +201,89 @@ void LimiterEngine::pipelineConstants(quillo::PipelineState& st, const BlockPara
     constantsCurrent = true;
 }
 
-// The piece's frames through the pipeline, in stretches in which no ring
-// position wraps, of at most kPipelinePairs pairs; an odd last frame of a
-// stretch goes through the generic path (the state is the same), its minima
-// straight into blockMin and needle. The results go straight to the host's
-// buffers where each output receives its own channel's result, replacing what
-// the buffers hold; otherwise to the piece store, and from there as routed.
-void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, const BlockParameters& p,
-                                const Routing& r, bool accumulate, float* blockMin, float* needle) {
-    const Lengths& len = resetLengths;
+// One piece through the input stage and the pipeline, in stretches in which
+// no ring position wraps, of at most kPipelinePairs pairs (an odd last frame
+// included). The whole piece's input enters the ring before any output is
+// written, so buffers shared between inputs and outputs give the same result
+// as separate ones. The results go straight to the host's buffers where each
+// output receives its own channel's result, replacing what the buffers hold;
+// otherwise to the piece store, and from there as routed.
+void LimiterEngine::vectorPiece(float** inputs, float** outputs, int32_t offset, int32_t n,
+                                const BlockParameters& p, const Routing& r, bool accumulate) {
+    inputStage(inputs, offset, n, p.inputGain, r);
+    quillo::PipelineState& st = scratch->state;
+    if (!constantsCurrent || st.knee != p.knee || st.iq != (p.iq == 1) || st.link != p.link) {
+        pipelineConstants(st, p);
+    }
+    st.minSoft = _mm_set1_ps(1.0f);
+    st.needle = _mm_set1_ps(1.0f);
+    const bool copied = r.copyMode == kCopyLeftToRight || r.copyMode == kCopyRightToLeft;
+    const bool direct = !accumulate && outputs[0] != outputs[1] && r.writeLeft && r.writeRight && !copied;
+    float* const results[kChannels] = {direct ? outputs[0] + offset : pieceOut,
+                                       direct ? outputs[1] + offset : pieceOut + blockSize};
+    stateToLanes();
+    for (int32_t done = 0; done < n;) done += runStretch(results, done, n - done, p.link);
+    if (!direct) writeOutputs(outputs, offset, n, r, accumulate);
+    // Over both frames of each pair (order does not matter for a minimum);
+    // every lane starts at 1.0 and no NaN enters, as in the generic path.
+    float blockMin[kChannels];
+    float needle[kChannels];
+    store2(blockMin, _mm_min_ps(st.minSoft, high(st.minSoft)));
+    store2(needle, _mm_min_ps(st.needle, high(st.needle)));
+    updateMeters(r, blockMin, needle);
+}
+
+// The knee lamp takes the soft stage's block minima of the processed channels
+// (before the stereo link changed them); each needle the lowest brickwall gain
+// that reached its written output.
+void LimiterEngine::updateMeters(const Routing& r, const float* blockMin, const float* needle) {
+    float lamp = kneeLamp;
+    if (r.leftActive == 1) lamp = quillo::minimumOf(lamp, blockMin[0]);
+    if (r.rightActive == 1) lamp = quillo::minimumOf(lamp, blockMin[1]);
+    kneeLamp = lamp;
+    if (r.writeLeft) meterLeft = quillo::minimumOf(meterLeft, needle[0]);
+    if (r.writeRight) meterRight = quillo::minimumOf(meterRight, needle[1]);
+}
+
+// One pipeline run from readPos: at most the frames left, up to the first
+// ring end that a stream would cross, at most kPipelinePairs pairs. Returns
+// the frames run; the results of frame k go to results[ch] + done + k.
+int32_t LimiterEngine::runStretch(float* const* results, int32_t done, int32_t left, bool link) {
     quillo::PipelineState& st = scratch->state;
     quillo::PipelineCarry& c = scratch->carry;
-    pipelineConstants(st, p);
-    const quillo::ChannelRoute route = quillo::channelRoute(r);
-    bool direct = !accumulate && outputs[0] != outputs[1];
-    for (int32_t ch = 0; ch < kChannels; ++ch) direct = direct && route.written[ch] && route.source[ch] == ch;
-    float* results[kChannels];
-    for (int32_t ch = 0; ch < kChannels; ++ch) results[ch] = direct ? outputs[ch] + offset : pieceOut + ch * blockSize;
-    const auto pipeline = kAvx && !forceSse2 ? quillo::runPipelineAvx : quillo::runPipelineSse2;
-    const int32_t W = len.window;
-
-    for (int32_t done = 0; done < n;) {
-        const int32_t P = readPos;
-        const int32_t Q = P + len.ramp < length ? P + len.ramp : P + len.ramp - length;
-        int32_t stretch = n - done;
-        if (length - P < stretch) stretch = length - P;
-        if (length - delayWritePos < stretch) stretch = length - delayWritePos;
-        if (length - Q < stretch) stretch = length - Q;
-        if (stretch > kPairFrames * quillo::kPipelinePairs) stretch = kPairFrames * quillo::kPipelinePairs;
-        const int32_t frames = stretch - stretch % kPairFrames;
-        if (frames > 0) {
-            st.pairs = frames / kPairFrames;
-            st.D0 = delayWritePos;
-            st.in = inputRing + kChannels * P;
-            st.delayedWrite = delayedSignal + kChannels * delayWritePos;
-            st.delayedRead = delayedSignal + kChannels * P;
-            st.brickHere = brickGain + kChannels * P;
-            st.brickAhead = brickGain + kChannels * Q;
-            for (int32_t ch = 0; ch < kChannels; ++ch) st.out[ch] = results[ch] + done;
-            stateToLanes();
-            if (runsPastLine(c.softBase, W, frames)) {
-                moveToFront(scratch->softLine, c.softBase, W);
-                c.softBase = 0;
-            }
-            if (p.link && runsPastLine(c.linkBase, W, frames)) {
-                moveToFront(scratch->softLinkLine, c.linkBase, W);
-                moveToFront(scratch->brickLinkLine, c.linkBase, W);
-                c.linkBase = 0;
-            }
-            pipeline(st);
-            c.softBase += frames;
-            if (p.link) c.linkBase += frames;
-            readPos = P + frames < length ? P + frames : P + frames - length;
-            delayWritePos = delayWritePos + frames < length ? delayWritePos + frames : delayWritePos + frames - length;
-        }
-        if (stretch != frames) {
-            stateFromLanes();
-            float* const last[kChannels] = {results[0] + done + frames, results[1] + done + frames};
-            genericFrames(last, 1, p, r, len, blockMin, needle);
-        }
-        done += stretch;
+    const int32_t P = readPos;
+    const int32_t D = delayWritePos;
+    const int32_t Q = P + resetLengths.ramp < length ? P + resetLengths.ramp : P + resetLengths.ramp - length;
+    // The stream nearest its ring end (reading here, reading ahead, writing).
+    const int32_t last = P > Q ? (P > D ? P : D) : (Q > D ? Q : D);
+    int32_t frames = length - last < left ? length - last : left;
+    if (frames > kPairFrames * quillo::kPipelinePairs) frames = kPairFrames * quillo::kPipelinePairs;
+    st.pairs = frames / kPairFrames;
+    st.oddFrame = frames % kPairFrames != 0;
+    st.D0 = D;
+    st.in = inputRing + kChannels * P;
+    st.delayedWrite = delayedSignal + kChannels * D;
+    st.delayedRead = delayedSignal + kChannels * P;
+    st.brickHere = brickGain + kChannels * P;
+    st.brickAhead = brickGain + kChannels * Q;
+    st.out[0] = results[0] + done;
+    st.out[1] = results[1] + done;
+    const int32_t W = resetLengths.window;
+    if (runsPastLine(c.softBase, W, frames)) {
+        moveToFront(scratch->softLine, c.softBase, W);
+        c.softBase = 0;
     }
-
-    // Block minima over both frames of each pair (order does not matter for a minimum).
-    float soft[kChannels];
-    float lowest[kChannels];
-    store2(soft, _mm_min_ps(st.minSoft, high(st.minSoft)));
-    store2(lowest, _mm_min_ps(st.needle, high(st.needle)));
-    for (int32_t ch = 0; ch < kChannels; ++ch) {
-        blockMin[ch] = quillo::minimumOf(blockMin[ch], soft[ch]);
-        needle[ch] = quillo::minimumOf(needle[ch], lowest[ch]);
+    if (link && runsPastLine(c.linkBase, W, frames)) {
+        moveToFront(scratch->softLinkLine, c.linkBase, W);
+        moveToFront(scratch->brickLinkLine, c.linkBase, W);
+        c.linkBase = 0;
     }
-
-    if (!direct) writeOutputs(outputs, offset, n, r, accumulate);
+    pipelineRun(st);
+    c.softBase += frames;
+    if (link) c.linkBase += frames;
+    readPos = P + frames < length ? P + frames : P + frames - length;
+    delayWritePos = D + frames < length ? D + frames : D + frames - length;
+    return frames;
 }
 
 // Input stage for n positions from readPos: each read channel's samples times
@@ -274,13 +292,19 @@ void LimiterEngine::vectorPiece(float** outputs, int32_t offset, int32_t n, cons
 // channel that is not read keeps its contents. A piece wraps around the ring
 // at most once (it is shorter than the ring).
 void LimiterEngine::inputStage(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r) {
-    const int32_t first = n < length - readPos ? n : length - readPos;
-    if (r.leftActive != 0 && r.rightActive != 0) {
-        const auto admitFrames = kAvx && !forceSse2 ? quillo::admitFramesAvx : quillo::admitFramesSse2;
-        admitFrames(inputs[0] + offset, inputs[1] + offset, inputRing + kChannels * readPos, first, gain);
-        if (first < n) admitFrames(inputs[0] + offset + first, inputs[1] + offset + first, inputRing, n - first, gain);
+    if (r.leftActive == 0 || r.rightActive == 0) {
+        inputChannels(inputs, offset, n, gain, r);
         return;
     }
+    const int32_t first = n < length - readPos ? n : length - readPos;
+    admitRun(inputs[0] + offset, inputs[1] + offset, inputRing + kChannels * readPos, first, gain);
+    if (first < n) admitRun(inputs[0] + offset + first, inputs[1] + offset + first, inputRing, n - first, gain);
+}
+
+// The input stage of the channels read when not both are, one sample at a
+// time (kept apart, so that the common case needs no registers saved for it).
+void LimiterEngine::inputChannels(float** inputs, int32_t offset, int32_t n, float gain, const Routing& r) {
+    const int32_t first = n < length - readPos ? n : length - readPos;
     const bool active[kChannels] = {r.leftActive != 0, r.rightActive != 0};
     for (int32_t ch = 0; ch < kChannels; ++ch) {
         if (!active[ch]) continue;

@@ -21,8 +21,9 @@ constexpr int32_t kPairFloats = kPairFrames * kChannels;
 static_assert(kPairFloats == kLanes, "a frame pair fills one register");
 
 // Longest stretch of frame pairs one pipeline run takes (longer stretches run
-// as several).
-constexpr int32_t kPipelinePairs = 256;
+// as several, each filling and draining the pipeline): room for the blocks
+// hosts use, whose runs then end only where a ring position wraps.
+constexpr int32_t kPipelinePairs = 2048;
 // The output stage runs this many pairs behind the follower.
 constexpr int32_t kPipelineDepth = 6;
 
@@ -33,7 +34,7 @@ constexpr int32_t kLinearHistory = kHistorySize + kPairFrames * kPipelinePairs;
 
 // Streams that the pipeline reads and writes at the same frame positions must
 // not lie a multiple of 4 KiB apart: the processor would take a load for one
-// as depending on a store to the other. Each array of the scratch is set off
+// as depending on a store to the other. Each line of the scratch is set off
 // from the one before by a few cache lines.
 constexpr int32_t kStreamStagger = 112;
 
@@ -81,8 +82,10 @@ struct PipelineState {
     bool iq, link;
     float knee;
 
-    // This stretch: frames 0 .. kPairFrames * pairs - 1.
+    // This stretch: frames 0 .. kPairFrames * pairs - 1, and one more frame
+    // after them where oddFrame holds.
     int32_t pairs;
+    bool oddFrame;
     int32_t D0;                 // delayed write position of frame 0
     const float* in;            // inputRing at frame 0
     float* delayedWrite;        // delayedSignal at D0
@@ -97,29 +100,17 @@ struct PipelineState {
     __m128 minSoft, needle;  // over both frames of each pair, [L R L' R']
 };
 
-// Values handed from stage to stage, one entry per frame pair, the three
-// running-sum histories laid out in lines (for a run whose history begins at
-// entry base, the value that leaves the sum at the run's frame i is entry
-// base + i, the value that enters it is written to entry base + i + W), and
-// the carried state.
+// The three running-sum histories laid out in lines (for a run whose
+// history begins at entry base, the value that leaves the sum at the run's
+// frame i is entry base + i, the value that enters it is written to entry
+// base + i + W), and the carried state. The stages hand their other values
+// on in registers.
 struct alignas(sizeof(__m128)) PipelineScratch {
     float softLine[kLinearHistory][kChannels];
     float gap0[kStreamStagger];
     float softLinkLine[kLinearHistory][kChannels];
     float gap1[kStreamStagger];
     float brickLinkLine[kLinearHistory][kChannels];
-    float gap2[kStreamStagger];
-    float softSum[kPipelinePairs][kPairFloats];      // running soft sums after each frame of a pair
-    float gap3[kStreamStagger];
-    float softGain[kPipelinePairs][kPairFloats];     // soft gain (raised to the link floor when linked)
-    float gap4[kStreamStagger];
-    float softFactor[kPipelinePairs][kPairFloats];   // soft link factors
-    float gap5[kStreamStagger];
-    float magnitude[kPipelinePairs][kPairFloats];    // magnitude of the delayed signal
-    float gap6[kStreamStagger];
-    float smoothed[kPipelinePairs][kPairFloats];     // smoother output (raised to the link floor when linked)
-    float gap7[kStreamStagger];
-    float brickFactor[kPipelinePairs][kPairFloats];  // brickwall link factors
     PipelineCarry carry;
     PipelineState state;
 };
