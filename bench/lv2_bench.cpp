@@ -1,8 +1,9 @@
-// The LV2 bundle beside the VST 2 build it wraps and beside the other LV2 peak
-// limiter Debian ships (x42's digital peak limiter, stereo), each through the
-// same kind of host: loud stereo noise at 44.1 kHz in separate buffers, each
-// plug-in at its default parameters, blocks of 512 and 32 frames. Figures are
-// ns per stereo frame, medians of repeated runs, summed up at the end.
+// The LV2 bundle beside the VST 2 build it wraps, the CLAP module and the other
+// LV2 peak limiter Debian ships (x42's digital peak limiter, stereo), each
+// through the same kind of host: loud stereo noise at 44.1 kHz in separate
+// buffers, each plug-in at its default parameters, blocks of 512 and 32
+// frames. Figures are ns per stereo frame, medians of repeated runs, summed up
+// at the end.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <lilv/lilv.h>
@@ -18,6 +19,7 @@
 
 #include "bench/loud_noise.h"
 #include "bench/median_reporter.h"
+#include "formats/clap/clap_abi.h"
 #include "host/vst_abi.h"
 
 namespace {
@@ -169,6 +171,55 @@ private:
     AEffect* effect = nullptr;
 };
 
+// The CLAP module as a CLAP host runs it: activated at the block size, each
+// block with no events in and an output list that takes whatever comes.
+class ClapHosted {
+public:
+    explicit ClapHosted(int32_t block) : library(dlopen(QUILLO_CLAP_FILE, RTLD_NOW | RTLD_LOCAL)) {
+        const auto* entry = library != nullptr ? static_cast<const clap::PluginEntry*>(dlsym(library, clap::kEntrySymbol))
+                                               : nullptr;
+        if (entry == nullptr || !entry->init(QUILLO_CLAP_FILE)) return;
+        deinit = entry->deinit;
+        const auto* factory = static_cast<const clap::PluginFactory*>(entry->get_factory(clap::kPluginFactoryId));
+        plugin = factory->create_plugin(factory, &host, factory->get_plugin_descriptor(factory, 0)->id);
+        if (plugin == nullptr || !plugin->init(plugin) || !plugin->activate(plugin, kRate, 1, static_cast<uint32_t>(block)) ||
+            !plugin->start_processing(plugin)) {
+            if (plugin != nullptr) plugin->destroy(plugin);
+            plugin = nullptr;
+        }
+    }
+    ~ClapHosted() {
+        if (plugin != nullptr) {
+            plugin->stop_processing(plugin);
+            plugin->deactivate(plugin);
+            plugin->destroy(plugin);
+        }
+        if (deinit != nullptr) deinit();
+        if (library != nullptr) dlclose(library);
+    }
+    bool valid() const { return plugin != nullptr; }
+    void run(float* const* inputs, float* const* outputs, uint32_t frames) {
+        const clap::AudioBuffer in{const_cast<float**>(inputs), nullptr, 2, 0, 0};
+        clap::AudioBuffer out{const_cast<float**>(outputs), nullptr, 2, 0, 0};
+        const clap::Process block{-1, frames, nullptr, &in, &out, 1, 1, &kNoEvents, &kAnyEvents};
+        plugin->process(plugin, &block);
+    }
+
+private:
+    static constexpr clap::InputEvents kNoEvents{
+        nullptr, [](const clap::InputEvents*) { return 0u; },
+        [](const clap::InputEvents*, uint32_t) -> const clap::EventHeader* { return nullptr; }};
+    static constexpr clap::OutputEvents kAnyEvents{nullptr, [](const clap::OutputEvents*, const clap::EventHeader*) {
+                                                       return true;
+                                                   }};
+    const clap::Host host{clap::kVersion, nullptr, "bench", "", "", "1",
+                          [](const clap::Host*, const char*) -> const void* { return nullptr; },
+                          [](const clap::Host*) {}, [](const clap::Host*) {}, [](const clap::Host*) {}};
+    void* library;
+    void (*deinit)() = nullptr;
+    const clap::Plugin* plugin = nullptr;
+};
+
 template <class Hosted, class... Arguments>
 void blocks(benchmark::State& state, Arguments... arguments) {
     const auto block = static_cast<int32_t>(state.range(0));
@@ -193,19 +244,22 @@ void blocks(benchmark::State& state, Arguments... arguments) {
 
 void lv2Bundle(benchmark::State& state) { blocks<LilvHosted>(state, QUILLO_LV2_BUNDLE "/", kPluginUri); }
 void vst2Build(benchmark::State& state) { blocks<Vst2Hosted>(state); }
+void clapModule(benchmark::State& state) { blocks<ClapHosted>(state); }
 void x42Peer(benchmark::State& state) { blocks<LilvHosted>(state, kPeerBundle, kPeerUri); }
 
 double percent(double a, double b) { return b > 0.0 ? 100.0 * (a / b - 1.0) : 0.0; }
 
 void printSummary(const quillo_bench::MedianReporter& r) {
     std::printf("\nMedians of the repeated runs, ns per stereo frame (loud noise, 44.1 kHz, default parameters):\n");
-    std::printf("  block   LV2 bundle   VST 2 build   LV2 vs VST 2   x42 dpl stereo   ours vs x42\n");
+    std::printf("  block   LV2 bundle   VST 2 build   LV2 vs VST 2   CLAP module   CLAP vs LV2   x42 dpl stereo   "
+                "ours vs x42\n");
     for (int64_t block : {kCommonBlock, kSmallBlock}) {
         const std::string args = "/" + std::to_string(block);
         const double lv2 = r.median("lv2Bundle" + args), vst2 = r.median("vst2Build" + args);
-        const double peer = r.median("x42Peer" + args);
-        std::printf("  %5lld   %10.2f   %11.2f   %+11.1f %%   %14.2f   %+9.1f %%\n", static_cast<long long>(block), lv2,
-                    vst2, percent(lv2, vst2), peer, percent(lv2, peer));
+        const double clap = r.median("clapModule" + args), peer = r.median("x42Peer" + args);
+        std::printf("  %5lld   %10.2f   %11.2f   %+11.1f %%   %11.2f   %+10.1f %%   %14.2f   %+9.1f %%\n",
+                    static_cast<long long>(block), lv2, vst2, percent(lv2, vst2), clap, percent(clap, lv2), peer,
+                    percent(lv2, peer));
     }
 }
 
@@ -213,6 +267,7 @@ void printSummary(const quillo_bench::MedianReporter& r) {
 
 BENCHMARK(lv2Bundle)->Arg(kCommonBlock)->Arg(kSmallBlock)->MinTime(kMinTime)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 BENCHMARK(vst2Build)->Arg(kCommonBlock)->Arg(kSmallBlock)->MinTime(kMinTime)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+BENCHMARK(clapModule)->Arg(kCommonBlock)->Arg(kSmallBlock)->MinTime(kMinTime)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 BENCHMARK(x42Peer)->Arg(kCommonBlock)->Arg(kSmallBlock)->MinTime(kMinTime)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv) { return quillo_bench::runBenchmarks(argc, argv, printSummary); }
