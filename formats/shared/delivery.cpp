@@ -21,6 +21,7 @@ bool Delivery::prepare(double rate, int32_t longestPiece) {
 void Delivery::reset() {
     stage.reset();
     amount = truePeakWanted ? 1.0f : 0.0f;
+    delivered = false;
 }
 
 void Delivery::setCeiling(float normalised) {
@@ -29,7 +30,13 @@ void Delivery::setCeiling(float normalised) {
     inverse = 1.0f / level;
 }
 
-void Delivery::setTruePeak(bool on) { truePeakWanted = on; }
+// Hosts hand over a session's values with its first block: before anything has
+// been delivered there is nothing to fade from, and a fade would let the
+// effect's own peaks between samples through.
+void Delivery::setTruePeak(bool on) {
+    truePeakWanted = on;
+    if (!delivered) amount = on ? 1.0f : 0.0f;
+}
 
 void Delivery::scaleInputs(float* const* inputs, float** effectInputs, int32_t frames) {
     for (int32_t c = 0; c < kEffectChannels; ++c) effectInputs[c] = inputs[c];
@@ -52,6 +59,7 @@ void Delivery::deliver(float* const* outputs, int32_t frames) {
             for (int32_t i = 0; i < frames; ++i) outputs[c][i] *= level;
         }
     }
+    delivered = delivered || frames > 0;
     const bool wanted = truePeakWanted;
     if (!wanted && amount == 0.0f) return;
     // Each time it is switched on, the stage starts from silence.

@@ -26,7 +26,7 @@ class Delivery {
 public:
     // Outside the audio thread: the true-peak stage and room for the longest piece.
     bool prepare(double rate, int32_t longestPiece);
-    // As the switch stands, without a fade.
+    // As the switch stands, without a fade; so is a switch before the first piece.
     void reset();
 
     // From the thread that runs the pieces, or while none run.
@@ -53,6 +53,7 @@ private:
     float inverse = 1.0f;   // its reciprocal, as the effect's input is scaled
     float amount = 0.0f;    // of the true-peak stage's output: 0 none, 1 all
     float step = 1.0f;
+    bool delivered = false;  // since the last reset
     quillo::TruePeakStage stage;
     std::array<std::vector<float>, kEffectChannels> scaled;
     std::array<std::vector<float>, kEffectChannels> direct;  // the effect's output while fading

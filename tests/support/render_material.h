@@ -118,18 +118,25 @@ struct NoChanges {
 // processes stereo blocks (an instance, a test host's plug-in), calling
 // changes(at, frames) before each block. The output starts at `unwritten`:
 // silence, as hosts clear their buffers, or a value no limiter gives where a
-// sample left unwritten must show.
+// sample left unwritten must show. Each block has buffers of its own, exactly
+// its length, so that the address sanitizer sees a read or write past one.
 template <typename Processor, typename Changes = NoChanges>
 Channels renderThrough(Processor& processor, const Channels& input, int32_t block, Changes changes = {},
                        float unwritten = 0.0f) {
     const auto frames = static_cast<int32_t>(input[0].size());
     Channels output(2, std::vector<float>(static_cast<size_t>(frames), unwritten));
     for (int32_t at = 0; at < frames; at += block) {
-        const int32_t n = std::min(block, frames - at);
-        changes(at, n);
-        float* in[2] = {const_cast<float*>(input[0].data()) + at, const_cast<float*>(input[1].data()) + at};
-        float* out[2] = {output[0].data() + at, output[1].data() + at};
-        processor.process(in, out, n);
+        const auto n = static_cast<size_t>(std::min(block, frames - at));
+        changes(at, static_cast<int32_t>(n));
+        Channels in(2), out(2);
+        for (size_t c = 0; c < 2; ++c) {
+            in[c].assign(input[c].begin() + at, input[c].begin() + at + static_cast<std::ptrdiff_t>(n));
+            out[c].assign(n, unwritten);
+        }
+        float* ins[2] = {in[0].data(), in[1].data()};
+        float* outs[2] = {out[0].data(), out[1].data()};
+        processor.process(ins, outs, static_cast<int32_t>(n));
+        for (size_t c = 0; c < 2; ++c) std::copy(out[c].begin(), out[c].end(), output[c].begin() + at);
     }
     return output;
 }

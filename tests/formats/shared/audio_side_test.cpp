@@ -138,8 +138,8 @@ TEST(AudioSide, CeilingAndTruePeakDeliverAndSwitchWithoutAPeak) {
 
     AudioSide audio;
     audio.change(kCeilingId, 0.95);
-    audio.change(kTruePeakId, 1.0);
     start(audio, 48000.0f);
+    audio.change(kTruePeakId, 1.0);  // as hosts hand it over with the first block: no fade
     EXPECT_EQ(audio.latency(), 43 + quillo::TruePeakStage::latencyFor(48000.0f));
     EXPECT_TRUE(render_material::sameBits(render(audio, input, kBlock), expected));
 
