@@ -24,7 +24,7 @@ bool AudioSide::configure(double rate, int32_t maxBlock) {
     model.setSampleRate(static_cast<float>(rate));
     model.setMaxBlock(maxBlock);
     longestPiece = maxBlock;
-    fade.prepare(latency(), longestPiece, rate);
+    fade.prepare(latency(), model.latency() + delivery.latency(true), longestPiece, rate);
     feed.prepare(rate);
     return true;
 }
@@ -64,6 +64,11 @@ void AudioSide::change(uint32_t id, double value) {
     }
 }
 
+int32_t AudioSide::latency() const {
+    const bool truePeak = applied.load() != posted.load() ? postedTruePeak.load() : delivery.truePeak();
+    return model.latency() + delivery.latency(truePeak);
+}
+
 double AudioSide::value(uint32_t id) const {
     if (isEffectParameter(id)) return model.parameter(static_cast<int32_t>(id));
     if (id == kBypassId) return bypassOn ? 1.0 : 0.0;
@@ -87,6 +92,7 @@ void AudioSide::restore(const RestoredState& restored) {
         return;
     }
     lastPosted = restored;
+    postedTruePeak = restored.delivery ? restored.state.truePeak : delivery.truePeak();
     const uint32_t sequence = posted + 1;
     pending.post(Posted{restored, sequence});
     posted = sequence;
@@ -158,6 +164,8 @@ void AudioSide::runPiece(const BlockBuffers& buffers, int32_t offset, int32_t fr
         outputs[c] = buffers.outputs[c] + offset;
     }
     const float choice = automatic ? model.parameter(kForceChannels) : 0.0f;
+    // The bypass delays the input by the latency as it now stands.
+    fade.setDelay(model.latency() + delivery.latency(delivery.truePeak()));
     fade.take(inputs, frames, buffers.channels);
     float* effectInputs[kEffectChannels];
     delivery.scaleInputs(inputs, effectInputs, frames);

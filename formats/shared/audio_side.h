@@ -77,8 +77,9 @@ public:
     bool activate();
     void deactivate();
     bool active() const { return on; }
-    // The effect's look-ahead, and the true-peak stage's while it is on.
-    int32_t latency() const { return model.latency() + delivery.latency(); }
+    // The effect's look-ahead, and the true-peak stage's while it is on, or
+    // will be on once a restored state applies: hosts ask right after restoring.
+    int32_t latency() const;
     // Whether the latency changed since the last ask, by a switch of the
     // true-peak stage: hosts must hear of it.
     bool latencyChanged() { return latencyMoved.exchange(false); }
@@ -134,6 +135,7 @@ private:
     SharedValue<uint32_t> posted{0};   // states restored while blocks ran
     SharedValue<uint32_t> applied{0};  // of those, the ones applied
     RestoredState lastPosted{};
+    SharedValue<bool> postedTruePeak{false};  // the switch of the last state posted
     SharedValue<bool> bypassOn{false};
     std::atomic<bool> latencyMoved{false};
     bool on = false;

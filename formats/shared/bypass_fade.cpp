@@ -14,12 +14,13 @@ float clean(float sample) { return std::isfinite(sample) ? sample : 0.0f; }
 
 }  // namespace
 
-void BypassFade::prepare(int32_t latency, int32_t longestPiece, double rate) {
+void BypassFade::prepare(int32_t latency, int32_t longestLatency, int32_t longestPiece, double rate) {
+    kept = std::max({latency, longestLatency, 0});
     delay = std::max(latency, 0);
     const int32_t fadeFrames = std::max(1, static_cast<int32_t>(rate * kBypassFadeSeconds));
     step = 1.0f / static_cast<float>(fadeFrames);
     for (size_t c = 0; c < history.size(); ++c) {
-        history[c].assign(static_cast<size_t>(delay), 0.0f);
+        history[c].assign(static_cast<size_t>(kept), 0.0f);
         dry[c].assign(static_cast<size_t>(std::max(longestPiece, 0)), 0.0f);
     }
 }
@@ -28,7 +29,7 @@ void BypassFade::reset(bool bypassed) {
     for (auto& channel : history) std::fill(channel.begin(), channel.end(), 0.0f);
     wanted = bypassed;
     amount = bypassed ? 1.0f : 0.0f;
-    collected = bypassed ? delay : 0;
+    collected = bypassed ? kept : 0;
 }
 
 // Without a bypass in sight nothing is done: the effect's output goes out as it is.
@@ -60,7 +61,7 @@ float BypassFade::mix(int32_t channel, float* output, int32_t frames, float from
     for (int32_t i = 0; i < frames; ++i) {
         if (collected + i < delay) continue;
         a = wanted ? std::min(1.0f, a + step) : std::max(0.0f, a - step);
-        const float delayed = i < delay ? before[static_cast<size_t>(i)] : now[static_cast<size_t>(i - delay)];
+        const float delayed = i < delay ? before[static_cast<size_t>(kept - delay + i)] : now[static_cast<size_t>(i - delay)];
         if (a >= 1.0f) {
             output[i] = delayed;
         } else if (a > 0.0f) {
@@ -70,18 +71,18 @@ float BypassFade::mix(int32_t channel, float* output, int32_t frames, float from
     return a;
 }
 
-// The history holds the `delay` input samples before the next piece.
+// The history holds the `kept` input samples before the next piece.
 void BypassFade::keepHistory(int32_t frames, int32_t channels) {
-    collected = std::min(delay, collected + frames);
-    if (delay == 0) return;
+    collected = std::min(kept, collected + frames);
+    if (kept == 0) return;
     for (int32_t c = 0; c < channels; ++c) {
-        float* kept = history[static_cast<size_t>(c)].data();
+        float* held = history[static_cast<size_t>(c)].data();
         const float* input = dry[static_cast<size_t>(c)].data();
-        if (frames >= delay) {
-            std::memcpy(kept, input + (frames - delay), static_cast<size_t>(delay) * sizeof(float));
+        if (frames >= kept) {
+            std::memcpy(held, input + (frames - kept), static_cast<size_t>(kept) * sizeof(float));
         } else {
-            std::memmove(kept, kept + frames, static_cast<size_t>(delay - frames) * sizeof(float));
-            std::memcpy(kept + (delay - frames), input, static_cast<size_t>(frames) * sizeof(float));
+            std::memmove(held, held + frames, static_cast<size_t>(kept - frames) * sizeof(float));
+            std::memcpy(held + (kept - frames), input, static_cast<size_t>(frames) * sizeof(float));
         }
     }
 }

@@ -7,6 +7,7 @@
 // off: a request first collects one latency of input, then the fade begins.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -20,8 +21,12 @@ constexpr double kBypassFadeSeconds = 0.01;
 
 class BypassFade {
 public:
-    // Outside the audio thread: room for the delay and for the longest piece.
-    void prepare(int32_t latency, int32_t longestPiece, double rate);
+    // Outside the audio thread: room for the longest delay and for the
+    // longest piece, the delay at `latency`.
+    void prepare(int32_t latency, int32_t longestLatency, int32_t longestPiece, double rate);
+    // The delay of a latency that changed (up to the longest prepared), from
+    // any piece on: the history kept covers it.
+    void setDelay(int32_t latency) { delay = std::clamp(latency, 0, kept); }
     // The given state without a fade (a bypass that starts on has silence
     // for its first latency, as the effect has).
     void reset(bool bypassed);
@@ -41,12 +46,13 @@ private:
     void keepHistory(int32_t frames, int32_t channels);
 
     int32_t delay = 0;
+    int32_t kept = 0;  // input samples the history holds: the longest delay
     float step = 1.0f;
     float amount = 0.0f;    // of the delayed input: 0 is the effect's output alone, 1 the bypass
-    int32_t collected = 0;  // input samples seen since the bypass was first wanted, up to the delay
+    int32_t collected = 0;  // input samples seen since the bypass was first wanted, up to `kept`
     bool wanted = false;
     bool mixing = false;    // the piece taken is mixed
-    // Per channel: the last `delay` input samples before the piece (the last
+    // Per channel: the last `kept` input samples before the piece (the last
     // `collected` of them are known), and a copy of the piece's input.
     std::array<std::vector<float>, kEffectChannels> history;
     std::array<std::vector<float>, kEffectChannels> dry;

@@ -35,7 +35,7 @@ public:
     float ceiling() const { return ceilingValue; }
     bool truePeak() const { return truePeakWanted; }
     // The true-peak stage's look-ahead while it is wanted, else 0.
-    int32_t latency() const { return truePeakWanted ? stage.latency() : 0; }
+    int32_t latency(bool truePeak) const { return truePeak ? stage.latency() : 0; }
 
     // The inputs the effect takes for a piece: the host's where the ceiling
     // is at full scale, else scaled copies (one buffer for both inputs stays one).

@@ -157,6 +157,7 @@ tresult Processor::setState(IBStream* state) {
     const auto restored = readState(state);
     if (!restored) return kResultFalse;
     audio->restore(*restored);
+    announceLatency();
     return kResultOk;
 }
 

@@ -142,6 +142,11 @@ TEST(AudioSide, CeilingAndTruePeakDeliverAndSwitchWithoutAPeak) {
     audio.change(kTruePeakId, 1.0);  // as hosts hand it over with the first block: no fade
     EXPECT_EQ(audio.latency(), 43 + quillo::TruePeakStage::latencyFor(48000.0f));
     EXPECT_TRUE(render_material::sameBits(render(audio, input, kBlock), expected));
+    // Bypassed, the input leaves one latency later, the stage's look-ahead included.
+    audio.change(kBypassId, 1.0);
+    const Channels bypassed = render(audio, input, kBlock);
+    const auto lag = static_cast<size_t>(audio.latency());
+    for (size_t i = lag + 480; i < input[0].size(); ++i) ASSERT_EQ(bypassed[0][i], input[0][i - lag]) << i;
 
     const Channels sine = {std::vector<float>(48000), std::vector<float>(48000)};
     Channels loudSine = sine;

@@ -85,6 +85,13 @@ TEST_F(Vst3, LatencyOfANewRateIsAnnounced) {
     plugin->process(nullptr, nullptr, 0);
     EXPECT_EQ(restarts(kLatencyChanged), 3);
     EXPECT_GT(plugin->processor->getLatencySamples(), 87u);
+    // A session reopened while its track runs: the restored switch counts
+    // before the block that applies it, as hosts ask right away.
+    auto reopened = make();
+    ASSERT_TRUE(reopened->start(96000.0, kBlock));
+    ASSERT_TRUE(reopened->restore(plugin->state()));
+    EXPECT_EQ(reopened->processor->getLatencySamples(), plugin->processor->getLatencySamples());
+    EXPECT_EQ(restarts(kLatencyChanged), 5) << "one rate and one state";
 }
 
 // The state carries the programs, the current one and the bypass; a VST 2
