@@ -123,13 +123,12 @@ TEST(Clap, StateMovesWholeAndAnythingElseChangesNothing) {
     EXPECT_EQ(second.state(), saved);
 }
 
-// Nothing a careless host sends crashes or lets a sample above full scale
-// through: blocks before activation, rates no host runs at (one once ran past
-// the bypass's fade length), missing buffers, values that are no numbers,
-// unknown parameters, events out of order and past the block.
-TEST(Clap, CarelessHostsAreAnsweredQuietly) {
+// What the session fuzzing cannot judge: refusals. Blocks before activation,
+// rates no host runs at (one once ran past the bypass's fade length), no
+// frames, a second activation, missing buffers; a value that is no number
+// leaves the parameter as it was, one beyond the range is the nearer end.
+TEST(Clap, CarelessHostsAreRefusedQuietly) {
     ClapPlugin plugin(module().factory());
-    const Channels loud = render_material::stereoNoise(2048, 6.0f, 3u);
     EXPECT_EQ(plugin.process(nullptr, nullptr, kBlock), kProcessError);
     EXPECT_FALSE(plugin.plugin->start_processing(plugin.plugin));
     for (const double rate : {6e15, 1000.0, -kRate, 0.0}) EXPECT_FALSE(plugin.plugin->activate(plugin.plugin, rate, 1, kBlock));
@@ -137,13 +136,9 @@ TEST(Clap, CarelessHostsAreAnsweredQuietly) {
     ASSERT_TRUE(plugin.start(kRate, 1, kBlock));
     EXPECT_FALSE(plugin.plugin->activate(plugin.plugin, kRate, 1, kBlock));
     EXPECT_EQ(plugin.process(nullptr, nullptr, kBlock), kProcessError);
-    for (const double odd : {std::nan(""), HUGE_VAL, -1e300, 1e9}) plugin.queue(kInGain, odd, 10);
-    plugin.queue(77, 0.5, 3);
-    plugin.queue(kKnee, 1.0, 400);
-    plugin.queue(kIq, 1.0, 20);
-    plugin.queue(kStereoLink, 0.0, 99999);
-    const Channels output = render(plugin, loud, kBlock);
-    EXPECT_LE(render_material::loudest(output), 1.0f);
+    plugin.queue(kInGain, 1e9, 10);
+    plugin.queue(kInGain, std::nan(""), 20);
+    EXPECT_LE(render_material::loudest(render(plugin, render_material::stereoNoise(kBlock, 6.0f, 3u), kBlock)), 1.0f);
     double value = -1.0;
     plugin.extension<PluginParams>(kExtParams)->get_value(plugin.plugin, kInGain, &value);
     EXPECT_EQ(value, 1.0);
