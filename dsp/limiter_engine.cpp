@@ -91,7 +91,10 @@ LimiterEngine::Lengths LimiterEngine::lengthsOf(const EngineTiming& t) {
 // The four interleaved rings, the piece store and the vector path's scratch in
 // one allocation, each at its place in a page (see kPageEighths); the rings start
 // silent (signals 0.0) and without reduction (gains 1.0), spare floats included.
+// The layout depends on the block size alone: a reset at the same size keeps
+// the memory, as hosts may resume on their audio thread.
 bool LimiterEngine::allocateRings(int32_t newBlockSize) {
+    if (memory != nullptr && newBlockSize == blockSize) return true;
     const int32_t newLength = newBlockSize + quillo::kRingMargin;
     const std::size_t ringFloats = kChannels * static_cast<std::size_t>(newLength + quillo::kSpareFloats);
     const std::size_t outFloats = kChannels * static_cast<std::size_t>(newBlockSize);
