@@ -3,21 +3,24 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dsp/true_peak_detector.h"
+
 namespace limit_tool {
 
 namespace {
 
-// The library's interpolator: its length and the rates where it oversamples
-// less or not at all.
+// The library's interpolator: its length. The rates where it oversamples less
+// or not at all, and the fine filter's window, are those the true-peak stage
+// reads by, so that the meter measures on the stage's grid.
 constexpr int32_t kLibraryTaps = 49;
-constexpr int32_t kFourTimesBelow = 96000;
-constexpr int32_t kTwiceBelow = 192000;
-constexpr int32_t kFourTimes = 4;
-constexpr int32_t kTwice = 2;
-// The fine filter: taps per phase and the Kaiser window's shape (as ffmpeg's
-// resampler has by default), at the library's oversampling.
+using quillo::kFourTimes;
+using quillo::kFourTimesBelow;
+using quillo::kKaiserBeta;
+using quillo::kTwice;
+using quillo::kTwiceBelow;
+// The fine filter's taps per phase (as ffmpeg's resampler has by default), at
+// the library's oversampling.
 constexpr int32_t kFineTapsPerPhase = 32;
-constexpr double kKaiserBeta = 9.0;
 // Coefficients this small are left out, as the library leaves them out.
 constexpr double kNegligible = 1e-6;
 constexpr double kPi = 3.14159265358979323846;
