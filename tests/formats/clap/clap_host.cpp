@@ -10,10 +10,7 @@ namespace {
 void note(const Host* host, std::string what) { if (host) ClapPlugin::of(host).requests.push_back(std::move(what)); }
 
 const HostLatency latency{[](const Host* host) { note(host, "latency.changed"); }};
-const HostParams params{
-    [](const Host* host, ParamRescanFlags flags) { note(host, "params.rescan " + std::to_string(flags)); },
-    [](const Host* host, Id id, ParamClearFlags) { note(host, "params.clear " + std::to_string(id)); },
-    [](const Host* host) { note(host, "params.request_flush"); }};
+const HostParams params{nullptr, nullptr, [](const Host* host) { note(host, "params.request_flush"); }};
 const HostTimerSupport timers{
     [](const Host* host, uint32_t period, Id* id) {
         if (host == nullptr || id == nullptr) return false;

@@ -66,7 +66,7 @@ public:
     bool restore(const std::vector<uint8_t>& bytes, uint64_t chunk = UINT64_MAX);
 
     const Plugin* plugin = nullptr;
-    std::vector<std::string> requests;  // what it asked, in order: "callback", "params.rescan 1"...
+    std::vector<std::string> requests;  // what it asked, in order: "callback", "restart"...
     std::map<Id, uint32_t> timers;      // period in ms by identifier
     std::set<int> descriptors;
     const bool editorLoop;
