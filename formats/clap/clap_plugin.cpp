@@ -17,15 +17,25 @@ constexpr size_t kStreamChunk = 4096;
 constexpr uint32_t kStereo = 2;
 constexpr uint32_t kMono = 1;
 
+// A stepped parameter's plain values are its user units (decibels for the
+// ceiling, the step for switches and choices) over its own range; the others'
+// are the effect's values from 0 to 1.
+double lowestPlain(const ParameterDescriptor& p) { return p.steps > 0 ? p.minimum : 0.0; }
+double highestPlain(const ParameterDescriptor& p) { return p.steps > 0 ? p.maximum : 1.0; }
+
 double plainOf(const ParameterDescriptor& p, double normalised) {
     return p.steps > 0 ? userFromNormalised(p.id, static_cast<float>(normalised)) : std::clamp(normalised, 0.0, 1.0);
 }
 
-// Nothing for a value that is not a number.
+// Nothing for a value that is not a number. A value between two steps takes
+// the nearer one, as hosts that glide over steps expect.
 std::optional<double> normalisedOf(const ParameterDescriptor& p, double plain) {
     if (!std::isfinite(plain)) return std::nullopt;
-    if (p.steps == 0) return std::clamp(plain, 0.0, 1.0);
-    return normalisedFromUser(p.id, static_cast<float>(std::clamp(plain, 0.0, static_cast<double>(p.steps))));
+    const double lowest = lowestPlain(p);
+    const double clamped = std::clamp(plain, lowest, highestPlain(p));
+    if (p.steps == 0) return clamped;
+    const double step = (highestPlain(p) - lowest) / p.steps;
+    return normalisedFromUser(p.id, static_cast<float>(lowest + std::round((clamped - lowest) / step) * step));
 }
 
 bool isParamValue(const EventHeader* event) {
@@ -187,8 +197,8 @@ bool Limiter::paramInfo(uint32_t index, ParamInfo& info) const {
     if (p.kind == ParameterKind::Choice) info.flags |= kParamIsEnum;
     if (p.bypass) info.flags |= kParamIsBypass;
     std::snprintf(info.name, sizeof info.name, "%s", p.name);
-    info.min_value = 0.0;
-    info.max_value = p.steps > 0 ? p.steps : 1.0;
+    info.min_value = lowestPlain(p);
+    info.max_value = highestPlain(p);
     info.default_value = plainOf(p, p.start);
     return true;
 }

@@ -42,9 +42,12 @@ TEST(Clap, OnePluginWithTheEffectsParametersTextsAndFeatures) {
         const ParameterDescriptor& p = parameterAt(static_cast<int32_t>(i));
         EXPECT_EQ(info.id, p.id);
         EXPECT_EQ((info.flags & kParamIsBypass) != 0, p.bypass);
-        EXPECT_EQ(info.max_value, p.steps > 0 ? p.steps : 1.0);
-        for (double step = 0.0; step <= info.max_value; step += info.max_value / 8) {
-            const double plain = p.steps > 0 ? std::round(step) : step;
+        EXPECT_EQ(info.max_value, p.steps > 0 ? p.maximum : 1.0);
+        double plain = -1.0;
+        ASSERT_TRUE(params->get_value(plugin.plugin, info.id, &plain));
+        EXPECT_EQ(plain, info.default_value);
+        for (int32_t eighth = 0; eighth <= 8; ++eighth) {
+            plain = info.min_value + (info.max_value - info.min_value) * eighth / 8;
             char text[kNameSize] = {};
             double back = -1.0;
             ASSERT_TRUE(params->value_to_text(plugin.plugin, info.id, plain, text, sizeof text));
@@ -108,7 +111,8 @@ TEST(Clap, StateMovesWholeAndAnythingElseChangesNothing) {
 // What the session fuzzing cannot judge: refusals. Blocks before activation,
 // rates no host runs at (one once ran past the bypass's fade length), no
 // frames, a second activation, missing buffers; a value that is no number
-// leaves the parameter as it was, one beyond the range is the nearer end.
+// leaves the parameter as it was, one beyond the range is the nearer end, one
+// between steps the nearer step.
 TEST(Clap, CarelessHostsAreRefusedQuietly) {
     ClapPlugin plugin(module().factory());
     EXPECT_EQ(plugin.process(nullptr, nullptr, kBlock), kProcessError);
@@ -120,10 +124,17 @@ TEST(Clap, CarelessHostsAreRefusedQuietly) {
     EXPECT_EQ(plugin.process(nullptr, nullptr, kBlock), kProcessError);
     plugin.queue(kInGain, 1e9, 10);
     plugin.queue(kInGain, std::nan(""), 20);
+    plugin.queue(kCeilingId, -6.04, 30);  // the nearer step: -6.0 dB
+    plugin.queue(kBypassId, 0.1, 40);     // the nearer step: off
     EXPECT_LE(render_material::loudest(render_material::renderThrough(plugin, render_material::stereoNoise(kBlock, 6.0f, 3u), kBlock)), 1.0f);
-    double value = -1.0;
-    plugin.extension<PluginParams>(kExtParams)->get_value(plugin.plugin, kInGain, &value);
-    EXPECT_EQ(value, 1.0);
+    EXPECT_LE(render_material::loudest(render_material::renderThrough(plugin, render_material::stereoNoise(kBlock, 6.0f, 4u), kBlock)),
+              ceilingLevel(0.7f));
+    const auto* params = plugin.extension<PluginParams>(kExtParams);
+    for (const auto& [id, expected] : {std::pair<Id, double>{kInGain, 1.0}, {kCeilingId, -6.0}, {kBypassId, 0.0}}) {
+        double value = -1.0;
+        params->get_value(plugin.plugin, id, &value);
+        EXPECT_EQ(value, expected) << id;
+    }
     EXPECT_EQ(plugin.extension<PluginGui>("clap.none"), nullptr);
 }
 
